@@ -1,0 +1,24 @@
+# The static Boost libraries that scripts/build-boost.sh leaves in the cache,
+# linked by hand: Boost's own package config would add the Windows 8-only
+# synchronization library.
+set(QZ_BOOST_VERSION 1.81.0)
+set(QZ_BOOST_RECIPE 4)
+if(DEFINED ENV{QZ_CACHE})
+  set(_qz_cache "$ENV{QZ_CACHE}")
+else()
+  set(_qz_cache /var/cache/qzutilities)
+endif()
+set(QZ_BOOST_ROOT "${_qz_cache}/boost-${QZ_BOOST_VERSION}-${QZ_TARGET}-r${QZ_BOOST_RECIPE}"
+    CACHE PATH "Boost built for this target")
+if(NOT EXISTS "${QZ_BOOST_ROOT}/.done")
+  message(FATAL_ERROR "Boost for ${QZ_TARGET} not found in ${QZ_BOOST_ROOT}: run scripts/setup.sh")
+endif()
+
+add_library(qz_boost_log INTERFACE)
+target_include_directories(qz_boost_log SYSTEM INTERFACE "${QZ_BOOST_ROOT}/include")
+target_compile_definitions(qz_boost_log INTERFACE BOOST_ALL_NO_LIB BOOST_LOG_WITHOUT_EVENT_LOG
+  BOOST_LOG_WITHOUT_SYSLOG BOOST_LOG_WITHOUT_IPC BOOST_LOG_WITHOUT_SETTINGS_PARSERS
+  BOOST_LOG_WITHOUT_DEBUG_OUTPUT)
+foreach(lib log filesystem thread date_time chrono atomic)
+  target_link_libraries(qz_boost_log INTERFACE "${QZ_BOOST_ROOT}/lib/libboost_${lib}.a")
+endforeach()

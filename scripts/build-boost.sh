@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the static Boost libraries the log needs (Log and what it pulls in)
+# for one MinGW-w64 target from Debian's boost1.81 source package, into a
+# cache outside the clone. Reused when the stamp of this recipe matches.
+#   usage: build-boost.sh i686|x86_64
+set -euo pipefail
+target=${1:?usage: build-boost.sh i686|x86_64}
+case "$target" in i686) am=32 ;; x86_64) am=64 ;; *) echo "unknown target $target" >&2; exit 2 ;; esac
+
+BOOST_VER=1.81.0
+RECIPE=4            # bump when the flags or the patch below change
+WINNT=0x0601
+cache=${QZ_CACHE:-/var/cache/qzutilities}
+src=$cache/boost-$BOOST_VER-src
+out=$cache/boost-$BOOST_VER-$target-r$RECIPE
+cxx=$target-w64-mingw32-g++-posix
+
+if [ -f "$out/.done" ] && [ -f "$src/.done" ]; then
+  echo "boost $BOOST_VER for $target: cached in $out"
+  exit 0
+fi
+mkdir -p "$cache"
+
+# One shared, patched source tree with a bootstrapped b2.
+if [ ! -f "$src/.done" ]; then
+  rm -rf "$src" "$src.tmp"; mkdir -p "$src.tmp"
+  ( cd "$src.tmp" && apt-get source --download-only -q boost1.81 >/dev/null )
+  tar -C "$src.tmp" -xf "$src.tmp"/boost1.81_*.orig.tar.*
+  top=$(find "$src.tmp" -mindepth 1 -maxdepth 1 -type d | head -n1)
+  ( cd "$top/tools/build/src/engine" && bison -y -d -o jamgram.cpp jamgram.y )
+  ( cd "$top" && ./bootstrap.sh --with-toolset=gcc >/dev/null )
+  mv "$top" "$src"; rm -rf "$src.tmp"
+  touch "$src/.done"
+fi
+
+# Boost 1.81's text file sink loops forever, creating empty files, when one
+# formatted record alone reaches the rotation size: a freshly opened file is
+# rotated again before anything is written to it. Never rotate an empty file
+# (the behaviour later Boost releases adopted).
+tfb=$src/libs/log/src/text_file_backend.cpp
+if ! grep -q 'm_CharactersWritten > 0 && m_pImpl->m_CharactersWritten + formatted_message.size()' "$tfb"; then
+  sed -i 's/^        if (m_pImpl->m_CharactersWritten + formatted_message.size() >= m_pImpl->m_FileRotationSize)$/        if (m_pImpl->m_CharactersWritten > 0 \&\& m_pImpl->m_CharactersWritten + formatted_message.size() >= m_pImpl->m_FileRotationSize)/' "$tfb"
+  grep -q 'm_CharactersWritten > 0 && m_pImpl->m_CharactersWritten + formatted_message.size()' "$tfb" \
+    || { echo "boost: the text file sink patch did not apply" >&2; exit 1; }
+fi
+
+rm -rf "$out" "$out.build"; mkdir -p "$out"
+cat > "$out.user-config.jam" <<JAM
+using gcc : mingw : $cxx ;
+JAM
+cd "$src"
+./b2 -q -j"$(nproc)" --user-config="$out.user-config.jam" \
+  --build-dir="$out.build" --stagedir="$out" \
+  toolset=gcc-mingw target-os=windows threadapi=win32 address-model=$am \
+  variant=release link=static runtime-link=static threading=multi \
+  cxxstd=17 \
+  define=_WIN32_WINNT=$WINNT define=BOOST_USE_WINAPI_VERSION=$WINNT \
+  define=BOOST_LOG_WITHOUT_EVENT_LOG define=BOOST_LOG_WITHOUT_SYSLOG \
+  define=BOOST_LOG_WITHOUT_IPC define=BOOST_LOG_WITHOUT_SETTINGS_PARSERS \
+  define=BOOST_LOG_WITHOUT_DEBUG_OUTPUT \
+  --with-log --with-filesystem --with-thread --with-date_time --with-atomic --with-chrono \
+  stage >"$out.log" 2>&1 || { tail -n 60 "$out.log"; exit 1; }
+rm -rf "$out.build" "$out.user-config.jam"
+ln -sfn "$src" "$out/include"
+touch "$out/.done"
+echo "boost $BOOST_VER for $target: built into $out"

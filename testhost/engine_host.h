@@ -1,0 +1,90 @@
+// A stand-in for the game engine: it builds the engine interface the library
+// binds to, answers the library's lookups, records what the library writes to
+// its diagnostic log and hands out the device that draw_begin returns. It
+// loads the library with LoadLibrary/GetProcAddress as the engine does.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qz::test {
+
+// The library, loaded once per process and never unloaded (as the engine does).
+class Library {
+public:
+    // Loads qzutilities.dll from the executable's folder, or QZ_DLL if set.
+    static Library& get();
+    explicit Library(const std::wstring& path);
+
+    HMODULE handle() const { return module_; }
+
+    // The export's address, cast to its cdecl prototype; throws if missing.
+    template <class F>
+    F fn(const char* name) const {
+        FARPROC p = GetProcAddress(module_, name);
+        if (!p) throw std::runtime_error(std::string("missing export ") + name);
+        return reinterpret_cast<F>(reinterpret_cast<void*>(p));
+    }
+
+private:
+    HMODULE module_;
+};
+
+class EngineHost {
+public:
+    enum class Lookup { answer, null_for_all };
+    using Number = std::int32_t;
+
+    struct VarCall {
+        std::string format;
+        Number value;
+    };
+
+    explicit EngineHost(Lookup mode = Lookup::answer);
+    ~EngineHost();
+    EngineHost(const EngineHost&) = delete;
+    EngineHost& operator=(const EngineHost&) = delete;
+
+    // The 0x1000-byte block whose pointer slot at 0xA30 holds the lookup function.
+    void* engine_interface() { return block_.data(); }
+
+    // Calls A6_DLLAPI of the library with this host's engine interface.
+    std::int32_t bind(const Library& lib = Library::get());
+
+    // What the library wrote: one entry per diag call, one per diag_var call.
+    const std::vector<std::string>& diag_calls() const { return diag_; }
+    const std::vector<VarCall>& diag_var_calls() const { return diag_var_; }
+    std::string diag_text() const;  // every diag text, joined as the log shows it
+    void clear_records();
+
+    // What draw_begin hands out (null: the host has no device).
+    void set_device(void* device) { device_ = device; }
+    int draw_begin_calls() const { return draw_begin_calls_; }
+
+    // Lookups in the order the library made them, and what each returned.
+    const std::vector<std::string>& lookups() const { return lookups_; }
+    int lookup_count(const std::string& name) const;
+    const std::vector<void*>& lookup_results() const { return results_; }
+
+private:
+    friend struct Trampolines;
+    void* answer(const char* name);
+
+    int index_;
+    Lookup mode_;
+    std::vector<unsigned char> block_;
+    std::vector<std::string> diag_;
+    std::vector<VarCall> diag_var_;
+    void* device_ = nullptr;
+    int draw_begin_calls_ = 0;
+    std::vector<std::string> lookups_;
+    std::vector<void*> results_;
+    std::uintptr_t next_fake_ = 0x1000;
+};
+
+}  // namespace qz::test

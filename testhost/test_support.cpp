@@ -1,0 +1,159 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace qz::test {
+
+namespace {
+
+void remove_tree(const std::string& dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string full = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                remove_tree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string quote(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string q = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        q.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, '\\');
+    return q + "\"";
+}
+
+std::string command_line(const std::string& program, const std::vector<std::string>& args) {
+    std::string cmd = quote(program);
+    for (const auto& a : args) cmd += " " + quote(a);
+    return cmd;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    for (;;) {
+        char name[64];
+        std::snprintf(name, sizeof name, "qztest_%lu_%u", GetCurrentProcessId(), counter++);
+        path_ = std::string(base) + name;
+        if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+    }
+}
+
+TempDir::~TempDir() { remove_tree(path_); }
+
+std::string exe_dir() {
+    char buf[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
+    std::string p(buf, n);
+    return p.substr(0, p.find_last_of("\\/"));
+}
+
+bool read_file(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return true;
+}
+
+bool file_exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+ChildResult run_child(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                      const std::vector<std::pair<std::string, std::string>>& env, DWORD timeout_ms) {
+    ChildResult r;
+    // The child's environment: this process's, with `env` set on top.
+    std::wstring block;
+    if (!env.empty()) {
+        auto widen = [](const std::string& s) { return std::wstring(s.begin(), s.end()); };
+        wchar_t* current = GetEnvironmentStringsW();
+        for (const wchar_t* p = current; *p; p += wcslen(p) + 1) {
+            std::wstring entry = p;
+            bool replaced = false;
+            for (const auto& kv : env) {
+                std::wstring key = widen(kv.first) + L"=";
+                if (_wcsnicmp(entry.c_str(), key.c_str(), key.size()) == 0) replaced = true;
+            }
+            if (!replaced) block += entry + L'\0';
+        }
+        FreeEnvironmentStringsW(current);
+        for (const auto& kv : env) block += widen(kv.first) + L"=" + widen(kv.second) + L'\0';
+        block += L'\0';
+    }
+    std::string cmd = command_line(program, args);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                        env.empty() ? nullptr : block.data(),
+                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
+        return r;
+    r.started = true;
+    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+        r.finished = true;
+        GetExitCodeProcess(pi.hProcess, &r.exit_code);
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 10000);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return r;
+}
+
+RunningChild::~RunningChild() { kill(); }
+
+void RunningChild::kill() {
+    if (!pi.hProcess) return;
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    pi = {};
+}
+
+bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
+                 const std::string& cwd) {
+    std::string cmd = command_line(program, args);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          cwd.empty() ? nullptr : cwd.c_str(), &si, &child.pi) != FALSE;
+}
+
+}  // namespace qz::test

@@ -1,0 +1,57 @@
+// Small tools the tests share: scratch folders, child processes, file reads.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qz::test {
+
+// A fresh, empty folder under the temp directory, removed with its files.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// Folder of the running executable (where the DLL and test programs are).
+std::string exe_dir();
+
+// Whole file as bytes; empty optional-like flag when it cannot be read.
+bool read_file(const std::string& path, std::string& out);
+bool file_exists(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+
+struct ChildResult {
+    bool started = false;
+    bool finished = false;   // false: killed at the time limit
+    DWORD exit_code = 0;
+};
+
+// Runs a program with arguments (each quoted as needed) in `cwd`, with extra
+// environment variables on top of this process's, and waits for it.
+ChildResult run_child(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& cwd = {},
+                      const std::vector<std::pair<std::string, std::string>>& env = {},
+                      DWORD timeout_ms = 120000);
+
+// The same, started and left running: the caller owns the process handle.
+struct RunningChild {
+    PROCESS_INFORMATION pi{};
+    ~RunningChild();
+    bool started() const { return pi.hProcess != nullptr; }
+    void kill();
+};
+bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
+                 const std::string& cwd = {});
+
+}  // namespace qz::test

@@ -1,0 +1,112 @@
+// The binding, black box through the loaded DLL and white box through the
+// binding's own sources (the slots are not visible from outside).
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "host/binding.h"
+#include "host/host.h"
+#include "testhost/engine_host.h"
+
+using qz::test::EngineHost;
+using qz::test::Library;
+
+TEST(Binding, ThroughTheDllReturns630AndLooksUpEveryRowInOrder) {
+    EngineHost host;
+    EXPECT_EQ(host.bind(), 630);
+    const auto& names = host.lookups();
+    ASSERT_EQ(names.size(), 431u);
+    EXPECT_EQ(names.front(), "_chr");
+    EXPECT_EQ(names[72], "diag");
+    EXPECT_EQ(names[75], "diag_var");
+    EXPECT_EQ(names[77], "draw_begin");
+    EXPECT_EQ(names.back(), "engine_debugstep");
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 429u);
+    // The two repeated names are looked up at both of their places.
+    EXPECT_EQ(names[91], "effect_local");
+    EXPECT_EQ(names[92], "engine_getvar");
+    EXPECT_EQ(names[418], "engine_status");
+    EXPECT_EQ(names[419], "engine_getvar");
+    EXPECT_EQ(names[111], "ent_cloneskin");
+    EXPECT_EQ(names[112], "ent_nextlight");
+    EXPECT_EQ(names[130], "ent_next");
+    EXPECT_EQ(names[131], "ent_nextlight");
+    EXPECT_EQ(host.lookup_count("engine_getvar"), 2);
+    EXPECT_EQ(host.lookup_count("ent_nextlight"), 2);
+}
+
+TEST(Binding, HostAnsweringNullForEveryNameStillGets630) {
+    EngineHost silent(EngineHost::Lookup::null_for_all);
+    EXPECT_EQ(silent.bind(), 630);
+    EXPECT_EQ(silent.lookups().size(), 431u);
+    // Rebinding to a working host afterwards works as the first time did.
+    EngineHost host;
+    EXPECT_EQ(host.bind(), 630);
+    EXPECT_EQ(host.lookups().size(), 431u);
+}
+
+TEST(Binding, RepeatedBindingsLookUpAgainEachTime) {
+    EngineHost host;
+    host.bind();
+    host.bind();
+    EXPECT_EQ(host.lookups().size(), 862u);
+    EXPECT_EQ(host.lookup_count("diag"), 2);
+}
+
+// White box: the library's binding code compiled into this test.
+TEST(BindingSlots, RepeatedNameKeepsTheSecondResult) {
+    EngineHost host;
+    EXPECT_EQ(qz::host::bind(host.engine_interface()), 630);
+    const auto& results = host.lookup_results();
+    ASSERT_EQ(results.size(), 431u);
+    EXPECT_NE(results[92], results[419]);
+    EXPECT_EQ(qz::host::slot(qz::host::Fn::engine_getvar), results[419]);
+    EXPECT_EQ(qz::host::slot(qz::host::Fn::ent_nextlight), results[131]);
+    EXPECT_EQ(qz::host::slot(qz::host::Fn::_chr), results[0]);
+    EXPECT_EQ(qz::host::slot(qz::host::Fn::engine_debugstep), results[430]);
+}
+
+TEST(BindingSlots, SecondBindingSwitchesEveryCallToTheSecondHost) {
+    EngineHost first;
+    EngineHost second;
+    first.set_device(reinterpret_cast<void*>(0x1111));
+    second.set_device(reinterpret_cast<void*>(0x2222));
+
+    qz::host::bind(first.engine_interface());
+    qz::host::diag("\none");
+    qz::host::diag_var("\nvalue %f", qz::host::to_number(2));
+    EXPECT_EQ(reinterpret_cast<void*>(qz::host::draw_begin()), reinterpret_cast<void*>(0x1111));
+
+    qz::host::bind(second.engine_interface());
+    qz::host::diag("\ntwo");
+    qz::host::diag_var("\nother %f", qz::host::to_number(-3));
+    EXPECT_EQ(reinterpret_cast<void*>(qz::host::draw_begin()), reinterpret_cast<void*>(0x2222));
+
+    ASSERT_EQ(first.diag_calls().size(), 1u);
+    EXPECT_EQ(first.diag_calls()[0], "\none");
+    ASSERT_EQ(first.diag_var_calls().size(), 1u);
+    EXPECT_EQ(first.diag_var_calls()[0].value, 2 * 1024);
+    EXPECT_EQ(first.draw_begin_calls(), 1);
+
+    ASSERT_EQ(second.diag_calls().size(), 1u);
+    EXPECT_EQ(second.diag_calls()[0], "\ntwo");
+    ASSERT_EQ(second.diag_var_calls().size(), 1u);
+    EXPECT_EQ(second.diag_var_calls()[0].format, "\nother %f");
+    EXPECT_EQ(second.diag_var_calls()[0].value, -3 * 1024);
+    EXPECT_EQ(second.draw_begin_calls(), 1);
+}
+
+TEST(BindingSlots, NullSlotsAreNotCalled) {
+    EngineHost silent(EngineHost::Lookup::null_for_all);
+    qz::host::bind(silent.engine_interface());
+    qz::host::diag("\nnobody listens");
+    qz::host::diag_var("\n%f", 1024);
+    EXPECT_EQ(qz::host::draw_begin(), nullptr);
+}
+
+TEST(HostNumber, WholeNumbersShiftByTen) {
+    EXPECT_EQ(qz::host::to_number(2), 2048);
+    EXPECT_EQ(qz::host::to_number(-1), -1024);
+    EXPECT_EQ(qz::host::to_int(-1536), -2);  // arithmetic shift rounds down
+    EXPECT_DOUBLE_EQ(qz::host::to_double(1536), 1.5);
+}
