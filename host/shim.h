@@ -3,6 +3,9 @@
 // its own unwinder (static libgcc), so each export catches for itself.
 #pragma once
 
+// The public prototypes: a definition that strays from them does not compile.
+#include "include/qzutilities.h"
+
 #define QZ_API extern "C" __cdecl
 
 namespace qz {

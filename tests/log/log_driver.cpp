@@ -2,12 +2,14 @@
 // argument, in the current folder. The log lives in the process-wide logging
 // core, so each scenario needs a fresh process.
 //   init | log:LEVEL:TEXT (\n in TEXT is a line break) | null |
-//   big:LEVEL:N (a message of N 'x') | delete | midnight (wait until the local date changes)
+//   big:LEVEL:N (a message of N 'x') | threads:N:M | delete | midnight (wait until the local date changes)
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "testhost/engine_host.h"
 
@@ -39,6 +41,21 @@ int main(int argc, char** argv) {
             int level = std::atoi(step.substr(4, colon - 4).c_str());
             std::string text(std::strtoul(step.c_str() + colon + 1, nullptr, 10), 'x');
             log(text.c_str(), level);
+        } else if (step.rfind("threads:", 0) == 0) {
+            // threads:N:M: N threads write M records each at once.
+            size_t colon = step.find(':', 8);
+            const int n = std::atoi(step.substr(8, colon - 8).c_str());
+            const int m = std::atoi(step.c_str() + colon + 1);
+            std::vector<std::thread> threads;
+            for (int t = 0; t < n; ++t)
+                threads.emplace_back([=] {
+                    for (int k = 0; k < m; ++k) {
+                        std::string text = "thread " + std::to_string(t) + " record " + std::to_string(k) +
+                                           " " + std::string(200, static_cast<char>('a' + t % 26));
+                        log(text.c_str(), k % 3);
+                    }
+                });
+            for (auto& th : threads) th.join();
         } else if (step == "delete") {
             DeleteFileA("qzlog_0.txt");  // may be refused while the sink holds it
         } else if (step == "midnight") {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 
 #include "testhost/test_support.h"
 
@@ -158,4 +159,21 @@ TEST(Log, FileThatCannotBeOpenedDoesNotReachTheHost) {
 TEST(Log, DeletedLogFileDoesNotStopTheCaller) {
     TempDir dir;
     expect_ran(drive(dir, {"init", "log:0:one", "delete", "log:0:two"}));
+}
+
+TEST(Log, RecordsFromManyThreadsAreWholeLinesEachWrittenOnce) {
+    TempDir dir;
+    expect_ran(drive(dir, {"init", "threads:8:250"}));
+    const std::string text = contents(dir, "qzlog_0.txt");
+    const std::regex line("\\d\\d:\\d\\d:\\d\\d: (info|warning|error) - thread (\\d) record (\\d+) ([a-z])\\4{199}\r\n");
+    std::set<std::pair<int, int>> seen;
+    size_t pos = 0, lines = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it, ++lines) {
+        ASSERT_EQ(static_cast<size_t>(it->position()), pos) << "damaged text before line " << lines;
+        pos += it->length();
+        seen.insert({std::stoi((*it)[2]), std::stoi((*it)[3])});
+    }
+    EXPECT_EQ(pos, text.size());
+    EXPECT_EQ(lines, 2000u);
+    EXPECT_EQ(seen.size(), 2000u);
 }

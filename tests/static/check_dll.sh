@@ -22,5 +22,9 @@ imports=$(printf '%s\n' "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-
 for d in $imports; do
   if ! [[ $d =~ $allowed ]]; then echo "import from a DLL outside the allow-list: $d"; fail=1; fi
 done
+# Windows 7 is the floor: nothing may import what only later versions have.
+late=$(printf '%s\n' "$dump" | grep -owE 'GetSystemTimePreciseAsFileTime|WaitOnAddress|WakeByAddress(Single|All)|CreateFile2|GetCurrentThreadStackLimits|SetThreadDescription|GetThreadDescription|PrefetchVirtualMemory' | sort -u || true)
+if [ -n "$late" ]; then echo "imports that Windows 7 lacks: $late"; fail=1; fi
+
 echo "exports: $(printf '%s\n' "$have" | grep -c .), imports: $(echo $imports)"
 exit $fail
