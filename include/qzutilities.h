@@ -43,7 +43,27 @@ void QZ_CDECL QZLog_Log(const char* message, int32_t level);
 
 /* Display --------------------------------------------------------------- */
 
+/* Sets the device's gamma ramp from one gamma per channel (host numbers;
+ * gamma below 0.01 counts as 0.01): entry i = (i/256)^(1/gamma) * 65536. */
+void QZ_CDECL set_gamma(int32_t red, int32_t green, int32_t blue);
+/* Fills three arrays of 256 host numbers with the device's ramp entries. */
+void QZ_CDECL get_gamma_ramp(int32_t* red, int32_t* green, int32_t* blue);
+/* Sets the device's ramp from three arrays of 256 host numbers (whole part, modulo 65536). */
+void QZ_CDECL set_gamma_ramp(const int32_t* red, const int32_t* green, const int32_t* blue);
+
 /* System information ---------------------------------------------------- */
+
+/* Builds the hardware and system report from the DirectX diagnostic service;
+ * the calling thread must already have initialised COM. */
+void QZ_CDECL QZ_SysInfo_Hazirla(void);
+/* Description of the first display device in the report ("" until built). */
+const char* QZ_CDECL QZ_SysInfo_GetDeviceName(void);
+/* The first display device's video memory, in the service's wording. */
+const char* QZ_CDECL QZ_SysInfo_GetVRam(void);
+/* "<OS> <major>.<minor> <service pack> <build>" from the report. */
+const char* QZ_CDECL QZ_SysInfo_GetOSName(void);
+/* Installed physical memory in MiB, rounded down (0 if the query fails). */
+uint32_t QZ_CDECL QZ_GetRamMB(void);
 
 /* Process and module diagnostics ---------------------------------------- */
 
