@@ -62,8 +62,19 @@ int command_date(qz::demo::Context& ctx, int argc, char** argv) {
     return 0;
 }
 
+int command_exec(qz::demo::Context& ctx, int argc, char** argv) {
+    if (argc < 1) {
+        std::fprintf(stderr, "usage: qzhost exec FILE [VERB]\n");
+        return 2;
+    }
+    const std::int32_t r = ctx.lib.fn<Exec>("QZ_Exec")(argc > 1 ? argv[1] : nullptr, argv[0]);
+    std::printf("%d\n", r);
+    return r > 32 ? 0 : 1;
+}
+
 }  // namespace
 
 QZ_DEMO_TOUR(40, "Files: QZ_Crc_Calculate, QZ_Crc_Filesize, QZ_GetLastWriteTime, QZ_Exec", tour);
 QZ_DEMO_COMMAND("crc", "FILE...         CRC-32 as 8 hex digits and as the script's signed integer, then the size", command_crc);
 QZ_DEMO_COMMAND("date", "FILE           the file's local last-write date DD/MM/YYYY", command_date);
+QZ_DEMO_COMMAND("exec", "FILE [VERB]    open the file through the shell (default verb); prints the shell's result", command_exec);
