@@ -95,3 +95,20 @@ TEST_F(FilesExec, UnknownVerbIsAnErrorCode) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_FALSE(qz::test::file_exists(doc + ".opened"));
 }
+
+TEST_F(FilesExec, LaunchesLeaveNoHandleBehind) {
+    // Each success starts a program, so twenty rather than a thousand.
+    const std::string first = dir.file("warm.qzfilestestdoc");
+    qz::test::write_file(first, "x");
+    ASSERT_GT(exec_export()(nullptr, first.c_str()), 32);
+    ASSERT_FALSE(opened_record(first).empty());
+    const DWORD before = qz::test::files::handle_count();
+    for (int i = 0; i < 20; ++i) {
+        const std::string doc = dir.file("doc" + std::to_string(i) + ".qzfilestestdoc");
+        qz::test::write_file(doc, "x");
+        ASSERT_GT(exec_export()(nullptr, doc.c_str()), 32) << i;
+        ASSERT_EQ(opened_record(doc), doc) << i;
+    }
+    const DWORD after = qz::test::files::handle_count();
+    EXPECT_LE(after, before);
+}
