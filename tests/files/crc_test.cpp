@@ -42,6 +42,16 @@ bool make_file_long(const std::wstring& full, const std::string& bytes) {
 
 std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
+// Removes, by \\?\ paths, the files and folders a test made with
+// make_file_long (the scratch folder's own cleanup stops at MAX_PATH).
+struct LongPathCleanup {
+    std::vector<std::wstring> files, folders;
+    ~LongPathCleanup() {
+        for (const auto& f : files) DeleteFileW((L"\\\\?\\" + f).c_str());
+        for (const auto& d : folders) RemoveDirectoryW((L"\\\\?\\" + d).c_str());
+    }
+};
+
 }  // namespace
 
 TEST(Crc, KnownValuesAndSizes) {
@@ -109,6 +119,8 @@ TEST(Crc, FileOpenForWritingElsewhereIsSummed) {
 
 TEST(Crc, LongPaths) {
     TempDir dir;
+    LongPathCleanup cleanup;
+    cleanup.folders.push_back(widen(dir.path() + "\\" + std::string(150, 'b')));
     const std::string bytes = "long path contents";
     // 259 characters: the longest full path the narrow functions take.
     const std::string p259 = dir.path() + "\\" + std::string(259 - dir.path().size() - 1, 'a');
@@ -123,6 +135,7 @@ TEST(Crc, LongPaths) {
         if (len < 1000) {
             p += std::string(len - p.size(), 'c');
             ASSERT_EQ(p.size(), len);
+            cleanup.files.push_back(widen(p));
             ASSERT_TRUE(make_file_long(widen(p), bytes)) << len;
         } else {
             while (p.size() < len) p += std::string(200, 'd') + "\\";
