@@ -39,6 +39,22 @@ void QZ_CDECL QZLog_Log(const char* message, int32_t level);
 
 /* Files ----------------------------------------------------------------- */
 
+/* CRC-32 (as zlib computes it) of the whole file at the narrow path, its 32
+ * bits as a signed integer; 0 for a null path or a file that cannot be read. */
+int32_t QZ_CDECL QZ_Crc_Calculate(const char* path);
+/* The file's size in bytes (low 32 bits); 0 when it cannot be opened. */
+int32_t QZ_CDECL QZ_Crc_Filesize(const char* path);
+/* Writes the handle's local last-write date "DD/MM/YYYY" into buffer and
+ * returns 1; 0 (buffer untouched) when the times cannot be read or the text
+ * and its terminator do not fit in capacity bytes. */
+int32_t QZ_CDECL QZ_GetLastWriteTimeHelper(void* file_handle, char* buffer, int32_t capacity);
+/* The file's local last-write date "DD/MM/YYYY" in a library buffer that the
+ * next call overwrites; null on failure, reported through the host's diag_var. */
+const char* QZ_CDECL QZ_GetLastWriteTime(const char* path);
+/* ShellExecuteA with the verb (null: the default verb) on the file, shown
+ * normally; above 32 on success, else the shell's error code. */
+int32_t QZ_CDECL QZ_Exec(const char* verb, const char* file);
+
 /* Input ----------------------------------------------------------------- */
 
 /* Display --------------------------------------------------------------- */
