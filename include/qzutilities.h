@@ -8,6 +8,7 @@
 #ifndef QZUTILITIES_H
 #define QZUTILITIES_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -36,6 +37,45 @@ void QZ_CDECL QZLog_Init(void);
 void QZ_CDECL QZLog_Log(const char* message, int32_t level);
 
 /* Text ------------------------------------------------------------------ */
+
+/* UTF-8 to UTF-16 into `out` (size in units, terminator included); text that
+ * does not fit is cut, never inside a surrogate pair. 0, or -1 with the empty
+ * string for ill-formed input. A size of 0 or less writes nothing. */
+int QZ_CDECL utf8_to_utf16(const char* in, wchar_t* out, int size);
+/* UTF-16 to UTF-8 into `out` (size in bytes): all of it, or the empty string
+ * when it does not fit. 0, or -1 with the empty string for ill-formed input. */
+int QZ_CDECL utf16_to_utf8(const wchar_t* in, char* out, int size);
+/* CompareStringW in the invariant locale ignoring case, accents and symbols:
+ * 1 less, 2 equal, 3 greater, 0 on failure. Lengths in units or -1. */
+int QZ_CDECL QZ_InvariantCompare(const wchar_t* a, int a_len, const wchar_t* b, int b_len);
+/* Index of the first match of `value` in `source` (invariant, ignoring case,
+ * accents and symbols) or -1; *found (may be null) receives the match length. */
+int QZ_CDECL QZ_InvariantFindStr(const wchar_t* source, int source_len, const wchar_t* value, int value_len,
+                                 int* found);
+/* Bounded copy: 0; 22 (EINVAL) for a null pointer or size 0; 34 (ERANGE)
+ * when the source does not fit. On an error `dest` holds the empty string. */
+int QZ_CDECL QZ_mbscpy_s(unsigned char* dest, size_t size, const unsigned char* src);
+/* Formats into `dest` (size in units): units written, or -1 with the empty
+ * string when the text does not fit. */
+int QZ_CDECL QZ_swprintf_s(wchar_t* dest, size_t size, const wchar_t* format, ...);
+/* As QZ_swprintf_s; the format may refer to its values by position (%1$s). */
+int QZ_CDECL QZ_swprintf_p(wchar_t* dest, size_t size, const wchar_t* format, ...);
+/* Appends `src` at the terminator of `dest`, adds the units appended to
+ * *count; returns the new terminator (pass it as the next destination). */
+wchar_t* QZ_CDECL QZ_fwcstrcat(wchar_t* dest, const wchar_t* src, unsigned* count);
+/* As QZ_fwcstrcat, appending only while *count is below `limit`. */
+wchar_t* QZ_CDECL QZ_sfwcstrcat(wchar_t* dest, const wchar_t* src, unsigned limit, unsigned* count);
+/* Wide comparison ignoring case: negative, 0 or positive. */
+int QZ_CDECL QZ_strcmp(const wchar_t* a, const wchar_t* b);
+/* The number in `s`: 0x/0X hexadecimal, leading 0 octal, else decimal. */
+int32_t QZ_CDECL QZ_strtol(const char* s);
+/* Copies `tmpl` into `out` (room for len + 1 units) replacing {k} by the k-th
+ * of the n (at most 15) wide-string arguments. Returns the text's length, or
+ * the length of the "Parser error! ..." message then standing in `out`. */
+int QZ_CDECL QZ_wcsparser(wchar_t* out, unsigned len, const wchar_t* tmpl, int n, ...);
+/* Replaces the text in `buf` (at least 33 bytes) by the lowercase hex MD5 of
+ * its bytes. 1, or 0 for a null pointer. */
+int QZ_CDECL QZ_encrypt_md5(char* buf);
 
 /* Files ----------------------------------------------------------------- */
 
