@@ -123,6 +123,20 @@ uint32_t QZ_CDECL QZ_GetRamMB(void);
 
 /* Process and module diagnostics ---------------------------------------- */
 
+/* Name tables: `names` is the address of a pointer to the first record;
+ * record i starts `stride` bytes after record i-1 and begins with a
+ * zero-terminated executable or module name (no folder). Names compare with
+ * ASCII letters folded. A count of 0 or less gives 0. */
+
+/* 1 when a running process has one of the table's executable names, else 0. */
+int32_t QZ_CDECL QZ_IsProcess(const char* const* names, int32_t count, int32_t stride);
+/* 1 when any running process has loaded a module of one of the names, else 0. */
+int32_t QZ_CDECL QZ_IsModule(const char* const* names, int32_t count, int32_t stride);
+/* Writes "\nprocName: " and the executable name of every process to diag. */
+void QZ_CDECL QZ_DiagProcess(void);
+/* Writes the module list of the first process named exactly `process_name` to diag. */
+void QZ_CDECL QZ_DiagModule(const char* process_name);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,25 @@
+#include <cstdint>
+
+#include "diag/dumps.h"
+#include "diag/queries.h"
+#include "host/shim.h"
+
+QZ_API std::int32_t QZ_IsProcess(const char* const* names, std::int32_t count, std::int32_t stride) {
+    return qz::guarded(std::int32_t{0}, [&] {
+        return std::int32_t{qz::diag::is_process(qz::diag::read_table(names, count, stride))};
+    });
+}
+
+QZ_API std::int32_t QZ_IsModule(const char* const* names, std::int32_t count, std::int32_t stride) {
+    return qz::guarded(std::int32_t{0}, [&] {
+        return std::int32_t{qz::diag::is_module(qz::diag::read_table(names, count, stride))};
+    });
+}
+
+QZ_API void QZ_DiagProcess() {
+    qz::guarded([] { qz::diag::dump_processes(); });
+}
+
+QZ_API void QZ_DiagModule(const char* process_name) {
+    qz::guarded([&] { qz::diag::dump_modules(process_name); });
+}

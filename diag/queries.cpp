@@ -1,0 +1,65 @@
+#include "queries.h"
+
+namespace qz::diag {
+namespace {
+
+constexpr unsigned char fold(unsigned char c) noexcept {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// The record of `index`, computed in address arithmetic so that any count and
+// stride (negative too) give the caller's layout without signed overflow.
+const char* record_at(const char* first, std::int32_t index, std::int32_t stride) noexcept {
+    const auto offset = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(index) * static_cast<std::intptr_t>(stride));
+    return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(first) + offset);
+}
+
+// The table is usable for matching: a positive count and a readable start.
+bool has_names(const NameTable& table) noexcept {
+    return table.count > 0 && table.first != nullptr;
+}
+
+}  // namespace
+
+NameTable read_table(const char* const* ref, std::int32_t count, std::int32_t stride) noexcept {
+    if (count <= 0 || ref == nullptr) return {nullptr, 0, stride};
+    return {*ref, count, stride};
+}
+
+bool same_name(const char* field, std::size_t capacity, const char* name) noexcept {
+    for (std::size_t i = 0;; ++i) {
+        const unsigned char a = i < capacity ? fold(static_cast<unsigned char>(field[i])) : 0;
+        const unsigned char b = fold(static_cast<unsigned char>(name[i]));
+        if (a != b) return false;
+        if (a == 0) return true;
+    }
+}
+
+bool table_matches(const NameTable& table, const char* field, std::size_t capacity) noexcept {
+    if (!has_names(table)) return false;
+    for (std::int32_t i = 0; i < table.count; ++i) {
+        if (same_name(field, capacity, record_at(table.first, i, table.stride))) return true;
+    }
+    return false;
+}
+
+bool is_process(const NameTable& table, const ToolhelpApi& api) {
+    // Nothing can match an empty table: the walk would only cost time.
+    if (!has_names(table)) return false;
+    return walk_processes(api, [&](const ProcessRecord& process) {
+               return table_matches(table, process.szExeFile, kExeFileCapacity);
+           }) == Walk::stopped;
+}
+
+bool is_module(const NameTable& table, const ToolhelpApi& api) {
+    if (!has_names(table)) return false;
+    return walk_processes(api, [&](const ProcessRecord& process) {
+               // A process whose modules cannot be listed (refused, or ended
+               // since the process snapshot) has no matching module.
+               return walk_modules(api, process.th32ProcessID, [&](const ModuleRecord& module) {
+                          return table_matches(table, module.szModule, kModuleNameCapacity);
+                      }) == Walk::stopped;
+           }) == Walk::stopped;
+}
+
+}  // namespace qz::diag

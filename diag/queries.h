@@ -1,0 +1,38 @@
+// Yes-or-no questions about what runs on the machine: is a process with one
+// of these executable names running, is a module with one of these names
+// loaded in any process. Each call walks fresh snapshots and keeps nothing.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "toolhelp.h"
+
+namespace qz::diag {
+
+// The caller's name table: record i starts at `first` plus i * stride and
+// begins with a zero-terminated narrow name. Only the bytes up to each
+// terminator are read; nothing is ever written.
+struct NameTable {
+    const char* first;
+    std::int32_t count;
+    std::int32_t stride;
+};
+
+// The table as the caller hands it over: `ref` is the address of the pointer
+// to the first record, read once here. A count of 0 or less leaves the
+// pointer unread; a null reference or null pointer gives an empty table.
+NameTable read_table(const char* const* ref, std::int32_t count, std::int32_t stride) noexcept;
+
+// Name comparison that folds the ASCII letters A-Z onto a-z and compares every
+// other byte unchanged. `field` is a record field of `capacity` bytes whose
+// end counts as a terminator; `name` is read only up to its own terminator.
+bool same_name(const char* field, std::size_t capacity, const char* name) noexcept;
+
+// The table's records in order; true at the first whose name matches `field`.
+// A count of 0 or less, or a null first record, matches nothing.
+bool table_matches(const NameTable& table, const char* field, std::size_t capacity) noexcept;
+
+bool is_process(const NameTable& table, const ToolhelpApi& api = system_toolhelp());
+bool is_module(const NameTable& table, const ToolhelpApi& api = system_toolhelp());
+
+}  // namespace qz::diag

@@ -1,0 +1,104 @@
+// Toolhelp snapshots of the machine's processes and of one process's modules,
+// walked in the order the snapshot gives them. The records are the narrow
+// variants; every snapshot lives in a Snapshot owner and is closed on every
+// path, including an exception thrown by a visitor.
+#pragma once
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstddef>
+
+namespace qz::diag {
+
+// The narrow records, named by their tags: with UNICODE defined the plain
+// names PROCESSENTRY32 and MODULEENTRY32 would mean the wide variants.
+using ProcessRecord = tagPROCESSENTRY32;
+using ModuleRecord = tagMODULEENTRY32;
+
+#if defined(__i386__)
+static_assert(sizeof(ProcessRecord) == 296, "32-bit narrow process record is 296 bytes");
+static_assert(sizeof(ModuleRecord) == 548, "32-bit narrow module record is 548 bytes");
+#endif
+
+constexpr std::size_t kExeFileCapacity = sizeof(ProcessRecord::szExeFile);
+constexpr std::size_t kModuleNameCapacity = sizeof(ModuleRecord::szModule);
+constexpr std::size_t kExePathCapacity = sizeof(ModuleRecord::szExePath);
+
+// The platform calls a walk makes. system_toolhelp() holds the real ones;
+// tests put stand-ins here to steer failures and count opens and closes.
+struct ToolhelpApi {
+    HANDLE(WINAPI* create)(DWORD flags, DWORD process_id);
+    BOOL(WINAPI* process_first)(HANDLE snapshot, ProcessRecord* record);
+    BOOL(WINAPI* process_next)(HANDLE snapshot, ProcessRecord* record);
+    BOOL(WINAPI* module_first)(HANDLE snapshot, ModuleRecord* record);
+    BOOL(WINAPI* module_next)(HANDLE snapshot, ModuleRecord* record);
+    BOOL(WINAPI* close)(HANDLE handle);
+    DWORD(WINAPI* last_error)();
+};
+
+const ToolhelpApi& system_toolhelp() noexcept;
+
+// Owns one snapshot handle; an invalid handle is held but never closed.
+class Snapshot {
+public:
+    Snapshot(const ToolhelpApi& api, HANDLE handle) noexcept : api_(&api), handle_(handle) {}
+    ~Snapshot() { reset(); }
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+
+    bool valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const noexcept { return handle_; }
+    void reset() noexcept {
+        if (valid()) api_->close(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    const ToolhelpApi* api_;
+    HANDLE handle_;
+};
+
+// How a walk ended.
+enum class Walk {
+    no_snapshot,  // the snapshot could not be taken
+    empty,        // the snapshot gave no first record
+    completed,    // every record was visited
+    stopped,      // a visitor asked to stop
+};
+
+// Takes a module snapshot of one process. The platform refuses with
+// ERROR_BAD_LENGTH while the process is loading or unloading modules; that
+// refusal is retried a few times before the process counts as unlistable.
+Snapshot take_module_snapshot(const ToolhelpApi& api, DWORD process_id);
+
+// Visits every process record of a fresh snapshot until visit(record) returns true.
+template <class Visit>
+Walk walk_processes(const ToolhelpApi& api, Visit&& visit) {
+    Snapshot snap(api, api.create(TH32CS_SNAPPROCESS, 0));
+    if (!snap.valid()) return Walk::no_snapshot;
+    ProcessRecord record{};
+    record.dwSize = sizeof record;
+    if (!api.process_first(snap.get(), &record)) return Walk::empty;
+    do {
+        if (visit(static_cast<const ProcessRecord&>(record))) return Walk::stopped;
+        record.dwSize = sizeof record;
+    } while (api.process_next(snap.get(), &record));
+    return Walk::completed;
+}
+
+// Visits every module record of one process until visit(record) returns true.
+template <class Visit>
+Walk walk_modules(const ToolhelpApi& api, DWORD process_id, Visit&& visit) {
+    Snapshot snap = take_module_snapshot(api, process_id);
+    if (!snap.valid()) return Walk::no_snapshot;
+    ModuleRecord record{};
+    record.dwSize = sizeof record;
+    if (!api.module_first(snap.get(), &record)) return Walk::empty;
+    do {
+        if (visit(static_cast<const ModuleRecord&>(record))) return Walk::stopped;
+        record.dwSize = sizeof record;
+    } while (api.module_next(snap.get(), &record));
+    return Walk::completed;
+}
+
+}  // namespace qz::diag
