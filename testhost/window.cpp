@@ -1,6 +1,8 @@
 #include "window.h"
 
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace qz::test {
 
@@ -55,6 +57,37 @@ void pump_messages(DWORD ms) {
         if (spent >= ms) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
     }
+}
+
+int run_on_own_desktop() {
+    const wchar_t kMarker[] = L"QZ_ON_OWN_DESKTOP";
+    if (GetEnvironmentVariableW(kMarker, nullptr, 0) > 0) return -1;
+
+    const std::wstring name = L"qztest-" + std::to_wstring(GetCurrentProcessId());
+    HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desktop) {
+        std::fprintf(stderr, "CreateDesktopW failed (%lu)\n", GetLastError());
+        return 1;
+    }
+    SetEnvironmentVariableW(kMarker, L"1");
+    std::wstring desktop_name = name;
+    std::wstring command = GetCommandLineW();
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.lpDesktop = desktop_name.data();
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        std::fprintf(stderr, "could not start the test on its own desktop (%lu)\n", GetLastError());
+        CloseDesktop(desktop);
+        return 1;
+    }
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseDesktop(desktop);
+    return static_cast<int>(code);
 }
 
 }  // namespace qz::test

@@ -146,3 +146,10 @@ TEST_F(Mouse, InvalidWindowReturnsTheDirectInputError) {
 }
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    const int child = qz::test::run_on_own_desktop();
+    if (child >= 0) return child;
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

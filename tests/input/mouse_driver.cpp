@@ -34,6 +34,9 @@ DWORD WINAPI read_commands(void*) {
 }  // namespace
 
 int main() {
+    const int child = qz::test::run_on_own_desktop();
+    if (child >= 0) return child;
+
     auto& lib = qz::test::Library::get();
     auto listen = lib.fn<std::int32_t(__cdecl*)(HWND)>("QZ_ListenMouse");
     auto get = lib.fn<std::int32_t(__cdecl*)(std::int32_t*, std::int32_t*)>("QZ_GetMouse");
