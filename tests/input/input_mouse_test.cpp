@@ -123,13 +123,16 @@ TEST_F(Mouse, ListenInBackgroundSucceedsAndReadsOnceInFront) {
     EXPECT_EQ(read(m).hr, 0);
 }
 
+// Wine lets two exclusive devices of one process be acquired together, so
+// that the earlier device is released is checked against fakes
+// (input_logic_test); here the replaced device must still read and release.
 TEST_F(Mouse, ListenTwiceReplacesTheDevice) {
     ASSERT_EQ(m.listen(window.handle()), 0);
     ASSERT_EQ(m.listen(window.handle()), 0);
     EXPECT_EQ(read(m).hr, 0);
     m.release();
     expect_failed_untouched(read(m));
-    // Nothing of the earlier devices holds the mouse: a new one works at once.
+    // A new listen works at once.
     ASSERT_EQ(m.listen(window.handle()), 0);
     EXPECT_EQ(read(m).hr, 0);
 }
@@ -137,7 +140,7 @@ TEST_F(Mouse, ListenTwiceReplacesTheDevice) {
 TEST_F(Mouse, InvalidWindowReturnsTheDirectInputError) {
     const std::int32_t hr = m.listen(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7ffff0)));
     EXPECT_LT(hr, 0);
-    EXPECT_NE(hr, kFail) << "the DirectInput result is passed through, not replaced";
+    EXPECT_NE(hr, kFail) << "the DirectInput result is passed through, not replaced";  // Wine: E_HANDLE
     m.release();
     expect_failed_untouched(read(m));
     // The failed listen left nothing in the way of a good one.
