@@ -2,9 +2,10 @@
 // answering each on stdout, so that a script can move the X server's pointer
 // (xdotool) between reads. The main thread owns the windows and keeps pumping
 // their messages while it waits for the next command.
-//   listen | listen-invalid | read | unacquire | release | front | back | pump MS | quit
-// Answers: "listen <hr>", "read <hr> <x> <y>" (x, y start as 12345 each read),
-// "ok" for the others. <hr> is printed as 8 hex digits.
+//   listen | listen-invalid | read | read-null | unacquire | release | front | back | pump MS | quit
+// Answers: "listen <hr>", "read <hr> <x> <y>" (x, y start as 12345 each read;
+// read-null passes a null y pointer and prints "read <hr> <x>"), "ok" for the
+// others. <hr> is printed as 8 hex digits.
 #include <windows.h>
 
 #include <cstdint>
@@ -71,6 +72,10 @@ int main() {
             std::int32_t hr = get(&x, &y);
             std::printf("read %08lx %ld %ld\n", static_cast<unsigned long>(hr), static_cast<long>(x),
                         static_cast<long>(y));
+        } else if (cmd == "read-null") {
+            std::int32_t x = 12345;
+            std::int32_t hr = get(&x, nullptr);
+            std::printf("read %08lx %ld\n", static_cast<unsigned long>(hr), static_cast<long>(x));
         } else if (cmd == "unacquire") {
             unacquire();
             std::printf("ok\n");
