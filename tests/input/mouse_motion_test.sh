@@ -108,6 +108,6 @@ move 1 1
 check "motion after failed listen" "$(ask read)" "read 00000000 1 1"
 
 [ -n "${DRIVER[1]:-}" ] && echo quit >&"${DRIVER[1]}"
-wait "$DRIVER_PID" 2>/dev/null
+[ -n "${DRIVER_PID:-}" ] && wait "$DRIVER_PID" 2>/dev/null
 echo "mouse motion: $pass passed, $fail failed"
 [ $fail = 0 ]
