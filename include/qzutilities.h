@@ -10,6 +10,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <wchar.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -96,6 +97,26 @@ const char* QZ_CDECL QZ_GetLastWriteTime(const char* path);
 int32_t QZ_CDECL QZ_Exec(const char* verb, const char* file);
 
 /* Input ----------------------------------------------------------------- */
+
+/* Translates a key press (virtual key; scan code in bits 16..23 of key_data)
+ * with the calling thread's layout and key state into buffer, cleared first
+ * and always ending in 0; returns the units ToUnicode produced, -1 for a dead
+ * key, 0 for none, a null buffer or a capacity of 0. */
+int32_t QZ_CDECL KeyDown(uint32_t virtual_key, int32_t key_data, wchar_t* buffer, uint32_t capacity);
+/* Writes the name of a key (scan code in bits 0..7, extended flag in bit 8)
+ * into buffer; returns its length without the terminator, 0 on failure. */
+int32_t QZ_CDECL Key_ScancodeToName(int32_t code, wchar_t* buffer, int32_t capacity);
+/* Creates the DirectInput system mouse for window (exclusive, foreground),
+ * releasing an earlier one first, and acquires it; returns 0 or the failing
+ * DirectInput result. */
+int32_t QZ_CDECL QZ_ListenMouse(void* window);
+/* Stores the X/Y movement since the last read and returns 0; re-acquires once
+ * if needed. Any failure returns 0x80004005 (E_FAIL) and writes nothing. */
+int32_t QZ_CDECL QZ_GetMouse(int32_t* x, int32_t* y);
+/* Gives the mouse back to the system; the next QZ_GetMouse takes it again. */
+void QZ_CDECL QZ_UnacquireMouse(void);
+/* Gives the mouse back and destroys the device; harmless without one. */
+void QZ_CDECL QZ_ReleaseMouse(void);
 
 /* Display --------------------------------------------------------------- */
 

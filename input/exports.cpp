@@ -1,0 +1,36 @@
+#include <windows.h>
+
+#include <cstdint>
+
+#include "host/shim.h"
+#include "keyboard.h"
+#include "mouse.h"
+
+QZ_API std::int32_t KeyDown(std::uint32_t virtual_key, std::int32_t key_data, wchar_t* buffer,
+                            std::uint32_t capacity) {
+    return qz::guarded(0, [&] {
+        return qz::input::key_down(qz::input::system_keyboard(), virtual_key, key_data, buffer, capacity);
+    });
+}
+
+QZ_API std::int32_t Key_ScancodeToName(std::int32_t code, wchar_t* buffer, std::int32_t capacity) {
+    return qz::guarded(0, [&] { return qz::input::key_name(qz::input::system_keyboard(), code, buffer, capacity); });
+}
+
+QZ_API std::int32_t QZ_ListenMouse(HWND window) {
+    return qz::guarded(static_cast<std::int32_t>(E_FAIL),
+                       [&] { return static_cast<std::int32_t>(qz::input::process_mouse().listen(window)); });
+}
+
+QZ_API std::int32_t QZ_GetMouse(std::int32_t* x, std::int32_t* y) {
+    return qz::guarded(static_cast<std::int32_t>(E_FAIL),
+                       [&] { return static_cast<std::int32_t>(qz::input::process_mouse().read(x, y)); });
+}
+
+QZ_API void QZ_UnacquireMouse() {
+    qz::guarded([] { qz::input::process_mouse().unacquire(); });
+}
+
+QZ_API void QZ_ReleaseMouse() {
+    qz::guarded([] { qz::input::process_mouse().release(); });
+}

@@ -1,0 +1,93 @@
+#include "window.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+namespace qz::test {
+
+namespace {
+
+const wchar_t kClass[] = L"QzTestWindow";
+
+void register_class() {
+    static const bool done = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.lpszClassName = kClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    if (!done) throw std::runtime_error("RegisterClassW failed");
+}
+
+}  // namespace
+
+TestWindow::TestWindow(const wchar_t* title) {
+    register_class();
+    hwnd_ = CreateWindowExW(0, kClass, title, WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd_) throw std::runtime_error("CreateWindowExW failed");
+}
+
+TestWindow::~TestWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool TestWindow::bring_to_front() {
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    for (int i = 0; i < 100; ++i) {
+        SetForegroundWindow(hwnd_);
+        pump_messages(20);
+        if (GetForegroundWindow() == hwnd_) return true;
+    }
+    return false;
+}
+
+void pump_messages(DWORD ms) {
+    const DWORD start = GetTickCount();
+    MSG msg;
+    for (;;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    }
+}
+
+int run_on_own_desktop() {
+    const wchar_t kMarker[] = L"QZ_ON_OWN_DESKTOP";
+    if (GetEnvironmentVariableW(kMarker, nullptr, 0) > 0) return -1;
+
+    const std::wstring name = L"qztest-" + std::to_wstring(GetCurrentProcessId());
+    HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desktop) {
+        std::fprintf(stderr, "CreateDesktopW failed (%lu)\n", GetLastError());
+        return 1;
+    }
+    SetEnvironmentVariableW(kMarker, L"1");
+    std::wstring desktop_name = name;
+    std::wstring command = GetCommandLineW();
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.lpDesktop = desktop_name.data();
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        std::fprintf(stderr, "could not start the test on its own desktop (%lu)\n", GetLastError());
+        CloseDesktop(desktop);
+        return 1;
+    }
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseDesktop(desktop);
+    return static_cast<int>(code);
+}
+
+}  // namespace qz::test
