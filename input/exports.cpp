@@ -17,9 +17,10 @@ QZ_API std::int32_t Key_ScancodeToName(std::int32_t code, wchar_t* buffer, std::
     return qz::guarded(0, [&] { return qz::input::key_name(qz::input::system_keyboard(), code, buffer, capacity); });
 }
 
-QZ_API std::int32_t QZ_ListenMouse(HWND window) {
-    return qz::guarded(static_cast<std::int32_t>(E_FAIL),
-                       [&] { return static_cast<std::int32_t>(qz::input::process_mouse().listen(window)); });
+QZ_API std::int32_t QZ_ListenMouse(void* window) {
+    return qz::guarded(static_cast<std::int32_t>(E_FAIL), [&] {
+        return static_cast<std::int32_t>(qz::input::process_mouse().listen(static_cast<HWND>(window)));
+    });
 }
 
 QZ_API std::int32_t QZ_GetMouse(std::int32_t* x, std::int32_t* y) {
