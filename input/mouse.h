@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "input/com_ref.h"
+#include "host/com_ref.h"
 
 namespace qz::input {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "com_ref.h"
+#include "host/com_ref.h"
 
 namespace qz::sysinfo {
 

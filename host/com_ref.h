@@ -3,7 +3,7 @@
 #pragma once
 #include <utility>
 
-namespace qz::input {
+namespace qz {
 
 template <class T>
 class ComRef {
@@ -40,4 +40,4 @@ private:
     T* p_ = nullptr;
 };
 
-}  // namespace qz::input
+}  // namespace qz
