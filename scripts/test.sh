@@ -35,6 +35,7 @@ run_lane i686-static ctest --preset i686
 run_lane x86_64-wine ctest --preset x86_64
 # -- native lane: portable cores under the sanitizers, then the fuzzers
 # -- i686 lane: the shipped build's tests in a VM with 32-bit Wine
+run_lane i686-vm scripts/vm/run-lane.sh
 
 echo
 echo "lanes failed: $lanes_failed"
