@@ -82,7 +82,7 @@ rm -rf --one-file-system "$root"
 
 log "first boot: the Wine prefix"
 rc=0
-qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-900}" \
+qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-1800}" \
   -drive "file=$work/disk.qcow2,if=virtio,format=qcow2,discard=unmap" || rc=$?
 if [ "$rc" != 0 ] || ! grep -q '^qz-guest: setup ok' "$work/setup-console.log"; then
   echo "vm: the first boot did not finish (status $rc); its console:" >&2

@@ -10,6 +10,7 @@
 # "N tests failed out of M". Fails when any test fails or the guest does not
 # finish within QZ_VM_TIMEOUT seconds (each test: QZ_VM_TEST_TIMEOUT), in
 # which case the guest's console log is shown.
+#   run-lane.sh --image-only   only builds (or checks) the image
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -24,8 +25,13 @@ elapsed() { echo $(( $(date +%s) - t_start )); }
 
 die() { echo "vm: $*" >&2; echo "0 tests passed, 1 tests failed out of 1"; exit 1; }
 
-[ -f "$build/vm-tests.txt" ] || die "no $build/vm-tests.txt: configure and build the i686 preset first"
-[ -f "$build/bin/qzutilities.dll" ] && [ -f "$build/bin/qzhost.exe" ] || die "no i686 build in $build/bin"
+builder=${QZ_VM_IMAGE_BUILDER:-$here/build-image.sh}
+image_only=0; [ "${1:-}" = --image-only ] && image_only=1
+
+if [ "$image_only" = 0 ]; then
+  [ -f "$build/vm-tests.txt" ] || die "no $build/vm-tests.txt: configure and build the i686 preset first"
+  [ -f "$build/bin/qzutilities.dll" ] && [ -f "$build/bin/qzhost.exe" ] || die "no i686 build in $build/bin"
+fi
 command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 missing (scripts/setup.sh)"
 
 # --- the image: reuse it only when it is complete and unchanged.
@@ -52,7 +58,7 @@ ensure_image() {
       [ "$d" = "$image" ] || { echo "vm: removing stale $d"; rm -rf --one-file-system "$d"; }
     done
     echo "vm: building the guest image $image"
-    "$here/build-image.sh" "$image" || { exec 9>&-; return 1; }
+    "$builder" "$image" || { exec 9>&-; return 1; }
   fi
   exec 9>&-
 }
@@ -62,6 +68,7 @@ prepare() {
   rm -rf "$out"; mkdir -p "$out/stage" "$out/results"
   cp -a "$build/bin" "$out/stage/bin"
   cp "$build/vm-tests.txt" "$out/stage/tests.txt"
+  cp "$here/guest-run.sh" "$out/stage/guest-run.sh"
   echo "$test_limit" >"$out/stage/test-timeout"
   tar cf "$out/payload.tar" -C "$out/stage" . || return 1
   # Whole MiBs: the guest reads it as a disk.
@@ -93,6 +100,7 @@ boot() {
 }
 
 ensure_image || die "no guest image"
+[ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
 prepare || die "cannot stage the payload in $out"
 echo "vm: image $image; $(grep -c . "$build/vm-tests.txt") tests and the demo tour; limit ${limit}s"
 rc=0; boot || rc=$?
