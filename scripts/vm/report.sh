@@ -30,8 +30,14 @@ for n in "${names[@]}"; do
   fi
   result_of[$n]=$status
   dots=$(( 40 - ${#n} )); [ "$dots" -gt 2 ] || dots=3
-  printf '%*d/%d Test #%d: %s %s %s %8s sec\n' "${#total}" "$i" "$total" "$i" "$n" \
-    "$(printf '%*s' "$dots" '' | tr ' ' .)" "$status" "${secs:-0}"
+  # GoogleTest's own count, from its report (the first element's totals).
+  cases=""
+  if [ -f "$out/results/$n.xml" ]; then
+    cases=$(grep -aom1 '<testsuites [^>]*' "$out/results/$n.xml" |
+      sed -nE 's/.* tests="([0-9]+)" failures="([0-9]+)".*/   (\1 cases, \2 failed)/p')
+  fi
+  printf '%*d/%d Test #%d: %s %s %s %8s sec%s\n' "${#total}" "$i" "$total" "$i" "$n" \
+    "$(printf '%*s' "$dots" '' | tr ' ' .)" "$status" "${secs:-0}" "$cases"
   if [ "$status" != Passed ]; then
     failed=$((failed + 1)); failed_names+=("$n")
     if [ -f "$out/results/$n.log" ]; then

@@ -41,8 +41,15 @@ qz-guest: result qzhost_tour 0 0.75
 qz-guest: results written
 qz-guest: power off
 EOF
+cat >"$tmp/ok/results/log_test.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuites tests="12" failures="0" disabled="0" errors="0" time="2.1" name="AllTests">
+  <testsuite name="LogTest" tests="5" failures="0" disabled="0" errors="0" time="1.0">
+XML
 run_case ok 0
 expect ok "exit status 0" test "$status" = 0
+expect ok "GoogleTest's count" bash -c "grep -E 'Test #2: log_test .* sec +\(12 cases, 0 failed\)' '$tmp/ok.txt' >/dev/null"
+expect ok "no count without a report" bash -c "! grep -E 'Test #1: log .*cases' '$tmp/ok.txt' >/dev/null"
 expect ok "count line" has ok "100% tests passed, 0 tests failed out of 3"
 expect ok "per-test lines" bash -c "$(declare -f line_of); tmp=$tmp; line_of ok log | grep -q 'Passed *1.25 sec' && line_of ok log_test | grep -q 'Passed *2.50 sec' && line_of ok qzhost_tour | grep -q Passed"
 

@@ -103,6 +103,8 @@ ensure_image || die "no guest image"
 [ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
 prepare || die "cannot stage the payload in $out"
 echo "vm: image $image; $(grep -c . "$build/vm-tests.txt") tests and the demo tour; limit ${limit}s"
+left_out=$(grep . "$build/vm-tests-display.txt" 2>/dev/null | tr '\n' ' ')
+[ -z "$left_out" ] || echo "vm: left out (they need a display): $left_out"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
   # The guest never came up (or lacks its prefix): the image is not to be
