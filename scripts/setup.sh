@@ -11,6 +11,7 @@ pkgs=(
   wine64 xvfb xauth xdotool faketime
   googletest libutfcpp-dev libz-mingw-w64-dev
   clang libclang-rt-14-dev
+  qemu-system-x86 qemu-utils debootstrap linux-image-amd64
 )
 
 missing=()

@@ -36,6 +36,7 @@ run_lane x86_64-wine ctest --preset x86_64
 # -- native lane: portable cores under the sanitizers, then the fuzzers
 run_lane native native/run.sh
 # -- i686 lane: the shipped build's tests in a VM with 32-bit Wine
+run_lane i686-vm scripts/vm/run-lane.sh
 
 echo
 echo "lanes failed: $lanes_failed"

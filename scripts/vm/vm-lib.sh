@@ -1,0 +1,44 @@
+# Sourced by the VM scripts: where the guest image lives and how it boots.
+#
+# The image is cached outside the clone, in $QZ_CACHE/vm-<stamp>/, where the
+# stamp is a hash of everything that decides what the image holds (the recipe
+# scripts, the guest's PID 1 and the kernel it boots with). A changed recipe
+# therefore gets a new folder, and the old ones are removed when it is made.
+QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
+qz_vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# Bump to force every machine to rebuild its image.
+QZ_VM_RECIPE=1
+
+# The newest installed Debian kernel (linux-image-amd64): its version.
+qz_vm_kernel_version() {
+  local k
+  k=$(ls /boot/vmlinuz-* 2>/dev/null | sed 's|.*/vmlinuz-||' | sort -V | tail -n1)
+  [ -n "$k" ] || { echo "vm: no kernel in /boot (linux-image-amd64)" >&2; return 1; }
+  echo "$k"
+}
+
+qz_vm_stamp() {
+  local kver
+  kver=$(qz_vm_kernel_version) || return 1
+  { echo "$QZ_VM_RECIPE $kver"; cat "$qz_vm_dir/build-image.sh" "$qz_vm_dir/guest-init" "$qz_vm_dir/vm-lib.sh"; } |
+    sha256sum | cut -c1-12
+}
+
+# qz_vm_boot IMAGE_DIR MODE CONSOLE LIMIT_SECONDS [extra qemu args...]
+#   Boots the image's kernel with the guest's PID 1 in MODE. The serial
+#   console goes to CONSOLE. Returns qemu's status, or 124 when the guest was
+#   killed at the time limit.
+qz_vm_boot() {
+  local dir=$1 mode=$2 console=$3 limit=$4; shift 4
+  local cpus=${QZ_VM_CPUS:-2}
+  # No /dev/kvm here: TCG. Without SMAP, since with it every 32-bit Windows
+  # process dies in a guest kernel oops when Wine returns with iret.
+  timeout -k 10 "$limit" qemu-system-x86_64 \
+    -nodefaults -no-user-config -machine pc -accel tcg,thread=multi -cpu max,-smap \
+    -smp "$cpus" -m 2048 -display none -no-reboot \
+    -serial "file:$console" \
+    -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
+    -append "root=/dev/vda rootfstype=ext4 rw console=ttyS0 panic=1 init=/sbin/qz-init qz.mode=$mode" \
+    "$@" </dev/null
+}
