@@ -1,11 +1,8 @@
-// Drives the mouse exports of the DLL from commands on stdin, one per line,
-// answering each on stdout, so that a script can move the X server's pointer
-// (xdotool) between reads. The main thread owns the windows and keeps pumping
-// their messages while it waits for the next command.
+// Runs the DLL's mouse exports on stdin commands, one answer line each, so a
+// script can move the X pointer between reads; the main thread keeps pumping.
 //   listen | listen-invalid | read | read-null | unacquire | release | front | back | pump MS | quit
-// Answers: "listen <hr>", "read <hr> <x> <y>" (x, y start as 12345 each read;
-// read-null passes a null y pointer and prints "read <hr> <x>"), "ok" for the
-// others. <hr> is printed as 8 hex digits.
+// Answers: "listen <hr>", "read <hr> <x> <y>" (x, y start as 12345; read-null
+// passes a null y and omits it), "ok" for the others.
 #include <windows.h>
 
 #include <cstdint>
@@ -44,13 +41,12 @@ int main() {
     auto unacquire = lib.fn<void(__cdecl*)()>("QZ_UnacquireMouse");
     auto release = lib.fn<void(__cdecl*)()>("QZ_ReleaseMouse");
 
-    qz::test::TestWindow main_window(L"qz mouse driver");
-    qz::test::TestWindow other_window(L"qz other window");
+    qz::test::TestWindow main_window(L"qz mouse driver"), other_window(L"qz other window");
     main_window.bring_to_front();
 
     g_main_thread = GetCurrentThreadId();
     MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists before the reader posts
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists before the reader posts
     HANDLE reader = CreateThread(nullptr, 0, read_commands, nullptr, 0, nullptr);
     if (!reader) return 1;
     CloseHandle(reader);
@@ -61,33 +57,24 @@ int main() {
             DispatchMessageA(&msg);
             continue;
         }
-        std::string cmd = *reinterpret_cast<std::string*>(msg.lParam);
-        delete reinterpret_cast<std::string*>(msg.lParam);
-        if (cmd == "listen") {
-            std::printf("listen %08lx\n", static_cast<unsigned long>(listen(main_window.handle())));
-        } else if (cmd == "listen-invalid") {
-            std::printf("listen %08lx\n", static_cast<unsigned long>(listen(reinterpret_cast<HWND>(0x7ffff0))));
-        } else if (cmd == "read") {
-            std::int32_t x = 12345, y = 12345;
-            std::int32_t hr = get(&x, &y);
-            std::printf("read %08lx %ld %ld\n", static_cast<unsigned long>(hr), static_cast<long>(x),
-                        static_cast<long>(y));
-        } else if (cmd == "read-null") {
-            std::int32_t x = 12345;
-            std::int32_t hr = get(&x, nullptr);
-            std::printf("read %08lx %ld\n", static_cast<unsigned long>(hr), static_cast<long>(x));
-        } else if (cmd == "unacquire") {
-            unacquire();
-            std::printf("ok\n");
-        } else if (cmd == "release") {
-            release();
-            std::printf("ok\n");
-        } else if (cmd == "front") {
-            std::printf(main_window.bring_to_front() ? "ok\n" : "not in front\n");
-        } else if (cmd == "back") {
-            std::printf(other_window.bring_to_front() ? "ok\n" : "not in front\n");
-        } else if (cmd.rfind("pump ", 0) == 0) {
-            qz::test::pump_messages(std::stoul(cmd.substr(5)));
+        auto* owned = reinterpret_cast<std::string*>(msg.lParam);
+        const std::string cmd = *owned;
+        delete owned;
+        std::int32_t x = 12345, y = 12345;
+        if (cmd == "listen" || cmd == "listen-invalid") {
+            HWND w = cmd == "listen" ? main_window.handle() : reinterpret_cast<HWND>(0x7ffff0);
+            std::printf("listen %08lx\n", static_cast<unsigned long>(listen(w)));
+        } else if (cmd == "read" || cmd == "read-null") {
+            const auto hr = static_cast<unsigned long>(get(&x, cmd == "read" ? &y : nullptr));
+            if (cmd == "read") std::printf("read %08lx %ld %ld\n", hr, long{x}, long{y});
+            else std::printf("read %08lx %ld\n", hr, long{x});
+        } else if (cmd == "front" || cmd == "back") {
+            auto& w = cmd == "front" ? main_window : other_window;
+            std::printf(w.bring_to_front() ? "ok\n" : "not in front\n");
+        } else if (cmd == "unacquire" || cmd == "release" || cmd.rfind("pump ", 0) == 0) {
+            if (cmd == "unacquire") unacquire();
+            else if (cmd == "release") release();
+            else qz::test::pump_messages(std::stoul(cmd.substr(5)));
             std::printf("ok\n");
         } else if (cmd == "quit") {
             break;
