@@ -6,12 +6,9 @@
 
 namespace qz::test {
 
-namespace {
-
-const wchar_t kClass[] = L"QzTestWindow";
-
-void register_class() {
-    static const bool done = [] {
+TestWindow::TestWindow(const wchar_t* title) {
+    static const wchar_t kClass[] = L"QzTestWindow";
+    static const bool registered = [] {
         WNDCLASSW wc{};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
@@ -19,20 +16,10 @@ void register_class() {
         wc.lpszClassName = kClass;
         return RegisterClassW(&wc) != 0;
     }();
-    if (!done) throw std::runtime_error("RegisterClassW failed");
-}
-
-}  // namespace
-
-TestWindow::TestWindow(const wchar_t* title) {
-    register_class();
-    hwnd_ = CreateWindowExW(0, kClass, title, WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd_) throw std::runtime_error("CreateWindowExW failed");
-}
-
-TestWindow::~TestWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (registered)
+        hwnd_ = CreateWindowExW(0, kClass, title, WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd_) throw std::runtime_error("cannot create the test window");
 }
 
 bool TestWindow::bring_to_front() {
@@ -47,8 +34,7 @@ bool TestWindow::bring_to_front() {
 
 void pump_messages(DWORD ms) {
     const DWORD start = GetTickCount();
-    MSG msg;
-    for (;;) {
+    for (MSG msg;;) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
@@ -63,29 +49,23 @@ int run_on_own_desktop() {
     const wchar_t kMarker[] = L"QZ_ON_OWN_DESKTOP";
     if (GetEnvironmentVariableW(kMarker, nullptr, 0) > 0) return -1;
 
-    const std::wstring name = L"qztest-" + std::to_wstring(GetCurrentProcessId());
+    std::wstring name = L"qztest-" + std::to_wstring(GetCurrentProcessId()), command = GetCommandLineW();
     HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    if (!desktop) {
-        std::fprintf(stderr, "CreateDesktopW failed (%lu)\n", GetLastError());
-        return 1;
-    }
+    if (!desktop) return std::fprintf(stderr, "CreateDesktopW failed (%lu)\n", GetLastError()), 1;
     SetEnvironmentVariableW(kMarker, L"1");
-    std::wstring desktop_name = name;
-    std::wstring command = GetCommandLineW();
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    si.lpDesktop = desktop_name.data();
+    si.lpDesktop = name.data();
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        std::fprintf(stderr, "could not start the test on its own desktop (%lu)\n", GetLastError());
-        CloseDesktop(desktop);
-        return 1;
-    }
-    CloseHandle(pi.hThread);
-    WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+    } else {
+        std::fprintf(stderr, "could not start the test on its own desktop (%lu)\n", GetLastError());
+    }
     CloseDesktop(desktop);
     return static_cast<int>(code);
 }
