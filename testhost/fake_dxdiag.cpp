@@ -20,10 +20,7 @@ class FakeContainer final : public IDxDiagContainer {
 public:
     FakeContainer(FakeDxDiagProvider& owner, DxNode& node) : owner_(owner), node_(node) { ++g_live_containers; }
 
-    STDMETHOD(QueryInterface)(REFIID, void** out) override {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
+    STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
     STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(++refs_); }
     STDMETHOD_(ULONG, Release)() override {
         const LONG left = --refs_;

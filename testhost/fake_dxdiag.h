@@ -1,7 +1,7 @@
 // A stand-in for the DirectX diagnostic service: a tree of containers whose
 // properties (value and variant type), child names and failures a test
 // chooses. Containers handed out are counted so a test can prove each one
-// was released; the provider and CountedUnknown count their own references.
+// was released; the provider counts its own references.
 #pragma once
 #include <windows.h>
 #include <dxdiag.h>
@@ -13,20 +13,6 @@
 #include <vector>
 
 namespace qz::test {
-
-#define QZ_COUNTED_REFS                                                           \
-    LONG refs = 1; /* owned by the test: Release never frees */                   \
-    STDMETHOD(QueryInterface)(REFIID, void** out) override {                      \
-        *out = nullptr;                                                           \
-        return E_NOINTERFACE;                                                     \
-    }                                                                             \
-    STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(++refs); }   \
-    STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(--refs); }
-
-// Put in a property of the wrong type to see that the reader releases it.
-struct CountedUnknown final : IUnknown {
-    QZ_COUNTED_REFS
-};
 
 // One property value: VT_BSTR (text, or a null BSTR), VT_UI4, VT_BOOL or VT_UNKNOWN.
 struct PropValue {
@@ -55,8 +41,12 @@ struct DxNode {
     DxNode& child(const std::wstring& name);  // appended if missing
 };
 
+// Also the object to put in a property of the wrong type, to see that the reader releases it.
 struct FakeDxDiagProvider final : IDxDiagProvider {
-    QZ_COUNTED_REFS
+    LONG refs = 1;  // owned by the test: Release never frees
+    STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(++refs); }
+    STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(--refs); }
     DxNode root;
     HRESULT initialize_result = S_OK;
     HRESULT root_result = S_OK;
@@ -68,8 +58,6 @@ struct FakeDxDiagProvider final : IDxDiagProvider {
     STDMETHOD(Initialize)(DXDIAG_INIT_PARAMS* params) override;
     STDMETHOD(GetRootContainer)(IDxDiagContainer** out) override;
 };
-
-#undef QZ_COUNTED_REFS
 
 // A root with a complete "DxDiag_SystemInfo", `devices` display devices whose
 // texts are "<property> <index>", and two logical disks.
