@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sysinfo/report.h"
@@ -139,16 +140,15 @@ TEST_F(Report, AnUnusableProviderLeavesThePreviousReport) {
     prepare();
     const SysInfoReport before = report;
     sys().set(L"szOSEnglish", str(L"Other"));
-    for (int way = 0; way < 3; ++way) {
-        FakeDxDiagProvider p;
+    FakeDxDiagProvider refused[3];
+    refused[0].initialize_result = E_INVALIDARG;
+    refused[1].root_result = E_FAIL;
+    refused[2].root_is_null = true;
+    for (FakeDxDiagProvider& p : refused) {
         p.root = provider.root;
-        if (way == 0) p.initialize_result = E_INVALIDARG;
-        if (way == 1) p.root_result = E_FAIL;
-        if (way == 2) p.root_is_null = true;
-        EXPECT_FALSE(qz::sysinfo::prepare(&p, report)) << way;
-        EXPECT_EQ(std::memcmp(&before, &report, sizeof report), 0) << way;
-        EXPECT_EQ(p.refs, 1) << way;
-        EXPECT_TRUE(p.prop_reads.empty()) << way;
+        EXPECT_FALSE(qz::sysinfo::prepare(&p, report));
+        EXPECT_EQ(std::memcmp(&before, &report, sizeof report), 0);
+        EXPECT_TRUE(p.refs == 1 && p.prop_reads.empty());
     }
 }
 
@@ -195,57 +195,56 @@ TEST_F(Report, AFailedDeviceReadEndsTheWalkThere) {
     }
 }
 
-TEST_F(Report, WalkEndsWhereTheServiceGivesNoDevice) {
-    struct Case {
-        const char* what;
-        std::function<void(DxNode&)> spoil;
-        std::uint32_t count;
-        bool first_read;
+// Where the service gives no child, the display walk or the disk read ends
+// there with nothing from it, and the other section is read all the same.
+TEST_F(Report, ASectionEndsWhereTheServiceGivesNoChild) {
+    using Entry = std::pair<std::wstring, DxNode>;
+    const std::function<void(Entry&)> spoils[] = {
+        [](Entry& e) { e.first = L"gone"; },
+        [](Entry& e) { e.second.children.clear(); },
+        [](Entry& e) { e.second.count_result = E_FAIL; },
+        [](Entry& e) { e.second.enum_result = E_FAIL; },
+        [](Entry& e) { e.second.children[0].second.opens_as_null = true; },
+        [](Entry& e) { e.second.children[0].first.assign(300, L'n'); },
     };
-    const Case cases[] = {
-        {"no children", [](DxNode& n) { n.children.clear(); }, 0, false},
-        {"count refused", [](DxNode& n) { n.count_result = E_FAIL; }, 0, false},
-        {"name refused", [](DxNode& n) { n.enum_result = E_FAIL; }, 0, false},
-        {"child opens as null", [](DxNode& n) { n.children[1].second.opens_as_null = true; }, 0, true},
-        {"name of 256 characters", [](DxNode& n) { n.children[1].first.assign(256, L'n'); }, 0, true},
-        {"name of 300 characters", [](DxNode& n) { n.children[0].first.assign(300, L'n'); }, 0, false},
-        {"name of 255 characters fits", [](DxNode& n) { n.children[1].first.assign(255, L'n'); }, 2, true},
-        {"no device container", nullptr, 0, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool walk : {true, false}) {
+        for (const auto& spoil : spoils) {
+            provider.root = complete_root(2);
+            spoil(provider.root.children[walk ? 1 : 2]);
+            prepare();
+            EXPECT_EQ(report.dwDisplayDeviceCount, walk ? 0u : 2u);
+            EXPECT_EQ(report.displayDevices[0].szDescription[0] != 0, !walk);
+            EXPECT_EQ(report.ullFreeSpace, walk ? 1000000u : 0u);
+            EXPECT_EQ(report.ullMaxSpace, walk ? 5000000u : 0u);
+        }
+    }
+    // The second device: the first stays but the count is 0; a name of 255 characters fits.
+    const std::tuple<int, bool, std::uint32_t> second[] = {{1, false, 0}, {256, true, 0}, {255, true, 2}};
+    for (const auto& [length, opens, count] : second) {
         provider.root = complete_root(2);
-        if (c.spoil) c.spoil(displays());
-        else provider.root.children.erase(provider.root.children.begin() + 1);
+        displays().children[1].first.assign(length, L'n');
+        displays().children[1].second.opens_as_null = !opens;
         prepare();
-        EXPECT_EQ(report.dwDisplayDeviceCount, c.count);
-        EXPECT_EQ(report.displayDevices[0].szDescription[0] != 0, c.first_read);
-        EXPECT_EQ(report.ullMaxSpace, 5000000u);
+        EXPECT_EQ(report.dwDisplayDeviceCount, count) << length;
+        EXPECT_STREQ(report.displayDevices[0].szDescription, "szDescription 0") << length;
     }
 }
 
 TEST_F(Report, OnlyTheFirstDiskIsReadAndAFailedReadStopsIt) {
     struct Case {
-        std::function<void(DxNode&)> spoil;
+        const wchar_t* name;
+        PropValue value;
         std::uint64_t free, max;
     };
-    const Case cases[] = {
-        {[](DxNode& n) { n.children[0].second.set(L"szFreeSpace", str(L"  123456789012345 bytes")); },
-         123456789012345ull, 5000000},
-        {[](DxNode& n) { n.children[0].second.set(L"szMaxSpace", u32(9)); }, 1000000, 0},
-        {[](DxNode& n) { n.children[0].second.erase(L"szFreeSpace"); }, 0, 0},
-        {[](DxNode& n) { n.count_result = E_FAIL; }, 0, 0},
-        {[](DxNode& n) { n.enum_result = E_FAIL; }, 0, 0},
-        {[](DxNode& n) { n.children[0].second.opens_as_null = true; }, 0, 0},
-        {[](DxNode& n) { n.children.clear(); }, 0, 0},
-    };
+    const Case cases[] = {{L"szFreeSpace", str(L"  123456789012345 bytes"), 123456789012345ull, 5000000},
+                          {L"szMaxSpace", u32(9), 1000000, 0},
+                          {L"szFreeSpace", {}, 0, 0}};
     for (const Case& c : cases) {
         provider.root = complete_root();
-        c.spoil(disks());
+        disks().children[0].second.set(c.name, c.value);
         prepare();
         EXPECT_EQ(report.ullFreeSpace, c.free);
         EXPECT_EQ(report.ullMaxSpace, c.max);
-        EXPECT_EQ(report.dwDisplayDeviceCount, 1u);
     }
 }
 
