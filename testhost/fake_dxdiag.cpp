@@ -85,7 +85,8 @@ DxNode& DxNode::set(const std::wstring& name, PropValue value) {
 }
 
 DxNode& DxNode::erase(const std::wstring& name) {
-    props.erase(std::remove_if(props.begin(), props.end(), [&](const auto& p) { return p.first == name; }), props.end());
+    const auto named = [&](const auto& p) { return p.first == name; };
+    props.erase(std::remove_if(props.begin(), props.end(), named), props.end());
     return *this;
 }
 
@@ -122,12 +123,11 @@ DxNode complete_root(int devices) {
         const std::wstring tag = L" " + std::to_wstring(i);
         DxNode& d = displays.child(std::to_wstring(i));
         for (const wchar_t* name : {L"szDescription", L"szKeyDeviceID", L"szKeyDeviceKey", L"szManufacturer",
-                                    L"szChipType", L"szDACType", L"szRevision", L"szDisplayMemoryEnglish"})
-            d.set(name, str(name + tag));
-        d.set(L"dwWidth", u32(1024)).set(L"dwHeight", u32(768)).set(L"dwBpp", u32(32)).set(L"dwRefreshRate", u32(60));
-        for (const wchar_t* name : {L"szMonitorName", L"szDriverName", L"szDriverVersion", L"szDriverAttributes",
+                                    L"szChipType", L"szDACType", L"szRevision", L"szDisplayMemoryEnglish",
+                                    L"szMonitorName", L"szDriverName", L"szDriverVersion", L"szDriverAttributes",
                                     L"szVendorId", L"szDeviceId", L"szSubSysId", L"szRevisionId"})
             d.set(name, str(name + tag));
+        d.set(L"dwWidth", u32(1024)).set(L"dwHeight", u32(768)).set(L"dwBpp", u32(32)).set(L"dwRefreshRate", u32(60));
         d.set(L"dwWHQLLevel", u32(1)).set(L"bDDAccelerationEnabled", flag(true))
             .set(L"b3DAccelerationExists", flag(true)).set(L"b3DAccelerationEnabled", flag(false))
             .set(L"bAGPEnabled", flag(true));

@@ -32,11 +32,7 @@ protected:
 
     // The ramp of the last SetGammaRamp call, which must go to swap chain 0 calibrated.
     const D3DGAMMARAMP& last_set() {
-        static const D3DGAMMARAMP none{};
-        if (device.set_calls.empty()) {
-            ADD_FAILURE() << "no SetGammaRamp";
-            return none;
-        }
+        if (device.set_calls.empty()) device.set_calls.push_back({~0u, 0, {}});  // fails the checks below
         const auto& call = device.set_calls.back();
         EXPECT_EQ(call.swap_chain, 0u);
         EXPECT_EQ(call.flags, static_cast<DWORD>(D3DSGR_CALIBRATE));
@@ -56,10 +52,8 @@ TEST_F(Gamma, KnownGammasGiveKnownRampsPerChannel) {
     const D3DGAMMARAMP& r = last_set();
     for (int i = 0; i < 256; ++i) {
         ASSERT_EQ(r.red[i], 256 * i) << i;
-        ASSERT_EQ(r.blue[i], i * i) << i;
+        ASSERT_EQ(r.blue[i], i * i) << i;  // 16 gives 256, 255 gives 65025
     }
-    EXPECT_EQ(r.blue[16], 256);
-    EXPECT_EQ(r.blue[255], 65025);
     EXPECT_EQ((std::vector<WORD>{r.green[64], r.green[128], r.green[255]}), (std::vector<WORD>{32768, 46340, 65407}));
     EXPECT_EQ(device.set_calls.size(), 1u);
     EXPECT_EQ(device.test_calls, 1);

@@ -43,9 +43,7 @@ bool all_zero(const void* p, std::size_t n) {
         if (b[i]) return false;
     return true;
 }
-bool written(const void* record, const Field& f) {
-    return !all_zero(static_cast<const char*>(record) + f.offset, f.size);
-}
+bool written(const void* r, const Field& f) { return !all_zero(static_cast<const char*>(r) + f.offset, f.size); }
 
 class Report : public ::testing::Test {
 protected:
