@@ -22,10 +22,7 @@ using namespace qz::test;
 const char* const kOsLine = "Windows 7 Ultimate 64-bit 6.1 Service Pack 1 7601";
 
 // A field as a byte range, to ask whether a read wrote it.
-struct Field {
-    const wchar_t* name;
-    std::size_t offset, size;
-};
+struct Field { const wchar_t* name; std::size_t offset, size; };
 #define QZ_SYS(f) {L## #f, offsetof(SysInfoReport, f), sizeof(SysInfoReport::f)}
 #define QZ_DEV(f) {L## #f, offsetof(DisplayDeviceInfo, f), sizeof(DisplayDeviceInfo::f)}
 
@@ -82,11 +79,10 @@ TEST_F(Report, ACompleteServiceFillsTheRecord) {
                                           r.ullPhysicalMemory, r.ullFreeSpace, r.ullMaxSpace}),
               (std::vector<std::uint64_t>{2, 9, 3, 1, 8589934592ull, 1000000, 5000000}));  // the first disk only
     EXPECT_STREQ(r.szOSName, kOsLine);
-    EXPECT_STREQ(r.szDirectXVersionLetter, "c");
-    EXPECT_STREQ(r.szProcessorEnglish, "Test CPU");
-    EXPECT_STREQ(r.szSystemManufacturerEnglish, "Test Maker");
-    EXPECT_STREQ(r.szSystemModelEnglish, "Test Model");
-    EXPECT_STREQ(r.szLanguagesEnglish, "English (Regional Setting: English)");
+    EXPECT_EQ((std::vector<std::string>{r.szDirectXVersionLetter, r.szProcessorEnglish, r.szSystemManufacturerEnglish,
+                                        r.szSystemModelEnglish, r.szLanguagesEnglish}),
+              (std::vector<std::string>{"c", "Test CPU", "Test Maker", "Test Model",
+                                        "English (Regional Setting: English)"}));
 
     ASSERT_EQ(report.dwDisplayDeviceCount, 1u);
     const DisplayDeviceInfo& d = report.displayDevices[0];
@@ -163,11 +159,7 @@ TEST_F(Report, AtMostSixteenDisplayDevicesAreRead) {
 // stay, the count stays 0, and the disk and OS line are still there. The
 // properties that are read but not kept must be text all the same.
 TEST_F(Report, AFailedDeviceReadEndsTheWalkThere) {
-    struct Case {
-        const wchar_t* spoil;
-        bool erase;
-        Field last_kept, first_empty;
-    };
+    struct Case { const wchar_t* spoil; bool erase; Field last_kept, first_empty; };
     const Case cases[] = {
         {L"szKeyDeviceID", false, QZ_DEV(szDescription), QZ_DEV(szKeyDeviceKey)},
         {L"szRevision", true, QZ_DEV(szDACType), QZ_DEV(szDisplayMemoryEnglish)},
@@ -229,11 +221,7 @@ TEST_F(Report, ASectionEndsWhereTheServiceGivesNoChild) {
 }
 
 TEST_F(Report, OnlyTheFirstDiskIsReadAndAFailedReadStopsIt) {
-    struct Case {
-        const wchar_t* name;
-        PropValue value;
-        std::uint64_t free, max;
-    };
+    struct Case { const wchar_t* name; PropValue value; std::uint64_t free, max; };
     const Case cases[] = {{L"szFreeSpace", str(L"  123456789012345 bytes"), 123456789012345ull, 5000000},
                           {L"szMaxSpace", u32(9), 1000000, 0},
                           {L"szFreeSpace", {}, 0, 0}};

@@ -70,8 +70,7 @@ TEST(SysInfo, ReportFromTheSystemService) {
         want[0] = prop(first.get(), L"szDescription").substr(0, 127);
         want[1] = prop(first.get(), L"szDisplayMemoryEnglish").substr(0, 127);
     }
-    ASSERT_FALSE(want[0].empty());
-    ASSERT_FALSE(want[1].empty());
+    ASSERT_FALSE(want[0].empty() || want[1].empty());
 
     prepare();
     expect_texts(want);
