@@ -1,5 +1,4 @@
-// The invariant search on both paths: the system's FindNLSString (which
-// Wine's kernel32 has) and the substring fallback used where it is missing.
+// The invariant search on both paths: FindNLSString and the fallback.
 #include <gtest/gtest.h>
 
 #include "text/invariant.h"

@@ -1,6 +1,5 @@
-// Every text export through the loaded DLL, as the engine calls it: the
-// runtime-backed helpers with short buffers and null pointers (the process
-// must live on), the variadic exports, and MD5 against Windows' own.
+// Every text export through the loaded DLL: short buffers and null pointers
+// (the process must live on), the variadic exports, MD5 against Windows' own.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wincrypt.h>

@@ -1,5 +1,4 @@
-// UTF-8 <-> UTF-16 framing: truncation, all-or-nothing copies, the failure
-// path for every kind of ill-formed input.
+// UTF-8 <-> UTF-16: truncation, all-or-nothing copies, every ill-formed input.
 #include <gtest/gtest.h>
 #include <utf8.h>
 
