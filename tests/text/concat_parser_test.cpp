@@ -1,5 +1,4 @@
-// The counted concatenations and the template formatter. Built natively and
-// for Windows.
+// The counted concatenations and the template formatter.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,197 +10,87 @@
 
 namespace {
 
-using qz::text::append_counted;
 using qz::text::append_counted_bounded;
 
 constexpr char16_t kJunk = 0x5A5A;
 
-TEST(AppendCounted, AppendsAtTheTerminatorAndReturnsTheNewOne) {
-    char16_t buf[16] = u"xy";
-    std::uint32_t count = 2;
-    char16_t* end = append_counted(buf, u"abc", &count);
-    EXPECT_EQ(std::u16string(buf), u"xyabc");
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(end, buf + 5);
-    EXPECT_EQ(*end, 0);
-
-    // Chained from the returned pointer; an empty source changes nothing.
-    end = append_counted(end, u"", &count);
-    EXPECT_EQ(end, buf + 5);
-    EXPECT_EQ(count, 5u);
-    end = append_counted(end, u"!", &count);
-    EXPECT_EQ(std::u16string(buf), u"xyabc!");
-    EXPECT_EQ(count, 6u);
-}
-
+// Only the count and the limit decide how much goes in, whatever the text
+// already holds; nothing is written past the new terminator.
 TEST(AppendCountedBounded, StopsAtTheLimit) {
-    char16_t buf[16] = u"xyz";
-    std::uint32_t count = 3;
-    char16_t* end = append_counted_bounded(buf, u"abc", 5, &count);
-    EXPECT_EQ(std::u16string(buf), u"xyzab");
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(end, buf + 5);
+    std::vector<char16_t> buf(12, kJunk);
+    std::copy_n(u"hi", 3, buf.begin());
+    std::uint32_t count = 0;  // does not match the text's length
+    char16_t* at = buf.data();
+    for (const char16_t* piece : {u"one", u"two", u"three"}) at = append_counted_bounded(at, piece, 7, &count);
+    EXPECT_EQ(std::u16string(buf.data()), u"hionetwot");
+    EXPECT_EQ(count, 7u);
+    EXPECT_EQ(at, buf.data() + 9);
+    for (std::size_t i = 10; i < buf.size(); ++i) EXPECT_EQ(buf[i], kJunk) << i;
 
-    end = append_counted_bounded(end, u"more", 5, &count);
-    EXPECT_EQ(std::u16string(buf), u"xyzab");
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(end, buf + 5);
-
-    // A count already past the limit appends nothing either.
-    count = 9;
-    EXPECT_EQ(append_counted_bounded(buf, u"q", 5, &count), buf + 5);
+    count = 9;  // already past the limit: nothing appended
+    EXPECT_EQ(append_counted_bounded(buf.data(), u"q", 5, &count), buf.data() + 9);
     EXPECT_EQ(count, 9u);
 }
 
-TEST(AppendCountedBounded, OnlyCountAndLimitDecideHowMuch) {
-    char16_t buf[16] = u"hello";
-    std::uint32_t count = 0;  // does not match the text's length
-    char16_t* end = append_counted_bounded(buf, u"abcdef", 2, &count);
-    EXPECT_EQ(std::u16string(buf), u"helloab");
-    EXPECT_EQ(end, buf + 7);
-    EXPECT_EQ(count, 2u);
-}
+const std::u16string kNumExpected = u"Parser error! Invalid args : num expected.";
+const std::u16string kArgOverflow = u"Parser error! Invalid args : arg overflow.";
+const std::u16string kTooMany = u"Parser error! Too many args included.";
 
-TEST(AppendCountedBounded, ChainNeverPassesTheCapacity) {
-    constexpr std::uint32_t kCapacity = 8;
-    std::vector<char16_t> buf(kCapacity + 4, kJunk);
-    buf[0] = 0;
-    std::uint32_t count = 0;
-    char16_t* at = buf.data();
-    for (const char16_t* piece : {u"one", u"two", u"three", u"four"}) {
-        at = append_counted_bounded(at, piece, kCapacity - 1, &count);
-    }
-    EXPECT_EQ(std::u16string(buf.data()), u"onetwot");
-    EXPECT_EQ(count, kCapacity - 1);
-    for (std::size_t i = kCapacity; i < buf.size(); ++i) EXPECT_EQ(buf[i], kJunk) << i;
-}
-
-// Runs the formatter on a buffer of len + 1 units with guard units after it.
-struct Parsed {
+struct Case {
+    std::uint32_t len;
+    const char16_t* tmpl;
+    int n;
+    std::vector<const char16_t*> args;
+    std::u16string text;  // the whole result text, before any cut to len
     int result;
-    std::u16string text;
-    std::vector<char16_t> raw;  // all len + 1 units
 };
 
-Parsed parse(std::uint32_t len, const char16_t* tmpl, int n, std::vector<const char16_t*> args = {}) {
-    std::vector<char16_t> buf(len + 1 + 4, kJunk);
-    Parsed p;
-    p.result = qz::text::parse_template(buf.data(), len, tmpl, n, args.empty() ? nullptr : args.data());
-    for (std::size_t i = len + 1; i < buf.size(); ++i) EXPECT_EQ(buf[i], kJunk) << "wrote past len + 1 at " << i;
-    buf.resize(len + 1);
-    p.raw = buf;
-    p.text = std::u16string(buf.data());
-    return p;
+// Runs the formatter on len + 1 units with guards after them: the text cut to
+// len, the rest of the len + 1 units zero, nothing written past them.
+void expect_parse(const Case& c) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(c.tmpl)) + " len " + std::to_string(c.len));
+    std::vector<char16_t> buf(c.len + 1 + 4, kJunk);
+    EXPECT_EQ(qz::text::parse_template(buf.data(), c.len, c.tmpl, c.n, c.args.data()), c.result);
+    const std::u16string text = c.text.substr(0, c.len);
+    EXPECT_EQ(std::u16string(buf.data()), text);
+    for (std::size_t i = text.size(); i <= c.len; ++i) EXPECT_EQ(buf[i], 0) << i;
+    for (std::size_t i = c.len + 1; i < buf.size(); ++i) EXPECT_EQ(buf[i], kJunk) << "past len + 1 at " << i;
 }
 
-TEST(Parser, ReplacesPlaceholders) {
-    auto p = parse(64, u"Hello {0}, you have {1} points", 2, {u"Ann", u"12"});
-    EXPECT_EQ(p.text, u"Hello Ann, you have 12 points");
-    EXPECT_EQ(p.result, 29);
+const std::vector<const char16_t*> k15 = {u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7",
+                                          u"8", u"9", u"a", u"b", u"c", u"d", u"e"};
 
-    p = parse(64, u"{}{01}{0}{1}", 2, {u"x", u"y"});  // {} is 0; leading zeros
-    EXPECT_EQ(p.text, u"xyxy");
-    EXPECT_EQ(p.result, 4);
-
-    p = parse(64, u"[{0}]", 1, {u"{1}"});  // arguments are not parsed
-    EXPECT_EQ(p.text, u"[{1}]");
-
-    p = parse(64, u"a}b", 0);
-    EXPECT_EQ(p.text, u"a}b");
-    EXPECT_EQ(p.result, 3);
-}
-
-TEST(Parser, EmptyTemplateAndLenZero) {
-    auto p = parse(8, u"", 0);
-    EXPECT_EQ(p.result, 0);
-    EXPECT_EQ(p.raw, std::vector<char16_t>(9, 0));
-    for (const char16_t* t : {u"abc", u"{0}", u"{x}"}) {
-        p = parse(0, t, 1, {u"z"});
-        EXPECT_EQ(p.result, 0);
-        EXPECT_EQ(p.raw[0], 0);
-    }
-}
-
-TEST(Parser, ClearsTheWholeBufferAndStopsWhenFull) {
-    auto p = parse(6, u"ab", 0);
-    EXPECT_EQ(p.raw, std::vector<char16_t>({u'a', u'b', 0, 0, 0, 0, 0}));
-
-    p = parse(5, u"abcdefg", 0);
-    EXPECT_EQ(p.text, u"abcde");
-    EXPECT_EQ(p.result, 5);
-
-    p = parse(5, u"ab{0}", 1, {u"xyz123"});
-    EXPECT_EQ(p.text, u"abxyz");
-    EXPECT_EQ(p.result, 5);
-    EXPECT_EQ(p.raw[5], 0);
-
-    // Once full, later placeholders are not examined.
-    p = parse(2, u"ab{9}", 0);
-    EXPECT_EQ(p.text, u"ab");
-    EXPECT_EQ(p.result, 2);
-}
-
-TEST(Parser, TemplateEndingInsideAPlaceholderDropsIt) {
-    EXPECT_EQ(parse(16, u"ab{1", 2, {u"x", u"y"}).text, u"ab");
-    EXPECT_EQ(parse(16, u"ab{", 0).result, 2);
-}
-
-void expect_error(const Parsed& p, int code, std::uint32_t len) {
-    const std::u16string msg = qz::text::parser_message(static_cast<qz::text::ParserError>(code));
-    EXPECT_EQ(p.result, static_cast<int>(msg.size()));
-    EXPECT_EQ(p.text, msg.substr(0, len));
-    for (std::size_t i = p.text.size(); i <= len; ++i) EXPECT_EQ(p.raw[i], 0) << i;
-}
-
-TEST(Parser, ErrorMessagesAndLengths) {
-    EXPECT_EQ(std::u16string(qz::text::parser_message(qz::text::ParserError::num_expected)),
-              u"Parser error! Invalid args : num expected.");
-    EXPECT_EQ(std::u16string(qz::text::parser_message(qz::text::ParserError::arg_overflow)),
-              u"Parser error! Invalid args : arg overflow.");
-    EXPECT_EQ(std::u16string(qz::text::parser_message(qz::text::ParserError::too_many_args)),
-              u"Parser error! Too many args included.");
-    EXPECT_EQ(qz::text::parser_message_length(qz::text::ParserError::unknown), 28);
-
-    expect_error(parse(64, u"{2}", 2, {u"a", u"b"}), 2, 64);
-    EXPECT_EQ(parse(64, u"{2}", 2, {u"a", u"b"}).result, 42);
-    expect_error(parse(64, u"text {x}", 1, {u"a"}), 1, 64);
-    expect_error(parse(64, u"{{0}", 1, {u"a"}), 1, 64);
-    expect_error(parse(64, u"{ 0}", 1, {u"a"}), 1, 64);
-    expect_error(parse(64, u"{-1}", 1, {u"a"}), 1, 64);
-    expect_error(parse(64, u"{0}", -1), 2, 64);  // n = -1 is no arguments
-    expect_error(parse(64, u"plain", 16), 3, 64);  // whatever the template
-    EXPECT_EQ(parse(64, u"plain", 16).result, 37);
-}
-
-TEST(Parser, ErrorMessageCutToLen) {
-    auto p = parse(10, u"abc", 16);
-    expect_error(p, 3, 10);
-    EXPECT_EQ(p.text, u"Parser err");
-    EXPECT_EQ(p.raw[10], 0);
-    EXPECT_EQ(p.result, 37);
-
-    p = parse(0, u"", 99);
-    EXPECT_EQ(p.result, 37);
-    EXPECT_EQ(p.raw[0], 0);
-
-    // Text written before the failure is lost.
-    p = parse(50, u"0123456789{7}", 1, {u"a"});
-    expect_error(p, 2, 50);
-}
-
-TEST(Parser, PlaceholderNumbersWrapAt32Bits) {
-    // 4294967297 wraps to 1, 2147483648 to a negative number.
-    EXPECT_EQ(parse(16, u"{4294967297}", 2, {u"a", u"b"}).text, u"b");
-    expect_error(parse(64, u"{2147483648}", 2, {u"a", u"b"}), 2, 64);
-    expect_error(parse(64, u"{99999999999999999999}", 15, std::vector<const char16_t*>(15, u"a")), 2, 64);
-}
-
-TEST(Parser, FifteenArguments) {
-    std::vector<const char16_t*> args = {u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7",
-                                         u"8", u"9", u"a", u"b", u"c", u"d", u"e"};
-    auto p = parse(64, u"{14}{13}{0}", 15, args);
-    EXPECT_EQ(p.text, u"ed0");
-    expect_error(parse(64, u"{15}", 15, args), 2, 64);
+TEST(Parser, ReplacesPlaceholdersStopsWhenFullOrLeavesTheErrorMessage) {
+    const std::vector<const char16_t*> ab = {u"a", u"b"};
+    const Case cases[] = {
+        {64, u"Hello {0}, you have {1} points", 2, {u"Ann", u"12"}, u"Hello Ann, you have 12 points", 29},
+        {64, u"{}{01}{0}{1}", 2, {u"x", u"y"}, u"xyxy", 4},  // {} is 0; leading zeros
+        {64, u"[{0}]", 1, {u"{1}"}, u"[{1}]", 5},            // arguments are not parsed
+        {64, u"a}b", 0, {}, u"a}b", 3},
+        {64, u"{14}{13}{0}", 15, k15, u"ed0", 3},
+        {6, u"", 0, {}, u"", 0},
+        {6, u"ab", 0, {}, u"ab", 2},
+        {0, u"{x}", 1, {u"z"}, u"", 0},
+        {5, u"abcdefg", 0, {}, u"abcde", 5},
+        {5, u"ab{0}", 1, {u"xyz123"}, u"abxyz", 5},
+        {2, u"ab{9}", 0, {}, u"ab", 2},                    // once full, placeholders are not examined
+        {16, u"ab{1", 2, {u"x", u"y"}, u"ab", 2},          // the template ends inside a placeholder
+        {16, u"ab{", 0, {}, u"ab", 2},
+        {16, u"{4294967297}", 2, ab, u"b", 1},  // the number wraps at 32 bits to 1
+        // Errors: the full message length, the message cut to len.
+        {64, u"{2}", 2, ab, kArgOverflow, 42},
+        {64, u"text {x}", 1, ab, kNumExpected, 42},
+        {64, u"{{0}", 1, ab, kNumExpected, 42},
+        {64, u"{-1}", 1, ab, kNumExpected, 42},
+        {64, u"{0}", -1, {}, kArgOverflow, 42},  // n = -1 is no arguments
+        {64, u"plain", 16, {}, kTooMany, 37},    // whatever the template
+        {10, u"abc", 16, {}, kTooMany, 37},
+        {0, u"", 99, {}, kTooMany, 37},
+        {50, u"0123456789{7}", 1, ab, kArgOverflow, 42},  // text written before is lost
+        {64, u"{2147483648}", 2, ab, kArgOverflow, 42},  // wraps to a negative number
+        {64, u"{15}", 15, k15, kArgOverflow, 42},
+    };
+    for (const auto& c : cases) expect_parse(c);
 }
 
 }  // namespace
