@@ -1,10 +1,9 @@
-// The file-summing loop and the date formatting, compiled in (white box):
-// files that change size between measuring and summing, and file times the
-// calendar conversions refuse.
+// The file-summing loop and the date formatting, compiled in: files that
+// change size between measuring and summing, reads that fail, and file
+// times or buffers the date text does not fit.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
 
 #include "files/crc.h"
 #include "files/date.h"
@@ -12,116 +11,57 @@
 #include "files_support.h"
 
 using qz::files::FileHandle;
-using qz::test::TempDir;
-using qz::test::files::pseudo_random_bytes;
 using qz::test::files::zlib_crc;
 
-namespace {
-
-void append(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD done = 0;
-    EXPECT_TRUE(WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr));
-    CloseHandle(h);
+TEST(FilesCore, FileThatChangesSizeIsSummedToTheMeasuredSizeOrItsNewEnd) {
+    qz::test::TempDir dir;
+    const std::string path = dir.file("f");
+    const std::string bytes = qz::test::files::pseudo_random_bytes(100000);
+    const struct { LONGLONG new_size; std::size_t summed; } cases[] = {{150000, 100000}, {30001, 30001}};
+    for (const auto& c : cases) {
+        qz::test::write_file(path, bytes);
+        FileHandle f(qz::files::open_shared_for_reading(path.c_str()));
+        ASSERT_TRUE(f);
+        {  // grows or shrinks after it was measured
+            FileHandle w(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(SetFilePointerEx(w.get(), LARGE_INTEGER{{static_cast<DWORD>(c.new_size), 0}}, nullptr,
+                                         FILE_BEGIN) && SetEndOfFile(w.get()));
+        }
+        unsigned char buf[4096];
+        std::uint32_t crc = 0;
+        ASSERT_TRUE(qz::files::crc_of_open_file(f.get(), bytes.size(), buf, sizeof buf, crc));
+        EXPECT_EQ(crc, zlib_crc(bytes.substr(0, c.summed))) << c.new_size;
+    }
 }
 
-void truncate_to(const std::string& path, LONGLONG size) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER at;
-    at.QuadPart = size;
-    EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN));
-    EXPECT_TRUE(SetEndOfFile(h));
-    CloseHandle(h);
-}
-
-}  // namespace
-
-TEST(FilesCore, GrowingFileIsSummedUpToItsMeasuredSize) {
-    TempDir dir;
-    const std::string path = dir.file("grow");
-    const std::string first = pseudo_random_bytes(100000, 1);
-    qz::test::write_file(path, first);
-    FileHandle f(qz::files::open_shared_for_reading(path.c_str()));
+TEST(FilesCore, FailedReadIsNotASum) {
+    qz::test::TempDir dir;
+    qz::test::write_file(dir.file("f"), "123456789");
+    FileHandle f(CreateFileA(dir.file("f").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr));  // may not read
     ASSERT_TRUE(f);
-    append(path, pseudo_random_bytes(50000, 2));  // grows after it was measured
-    std::vector<unsigned char> buf(4096);
-    std::uint32_t crc = 0;
-    ASSERT_TRUE(qz::files::crc_of_open_file(f.get(), first.size(), buf.data(), buf.size(), crc));
-    EXPECT_EQ(crc, zlib_crc(first));
-}
-
-TEST(FilesCore, ShrunkFileIsSummedToItsNewEnd) {
-    TempDir dir;
-    const std::string path = dir.file("shrink");
-    const std::string bytes = pseudo_random_bytes(100000, 3);
-    qz::test::write_file(path, bytes);
-    FileHandle f(qz::files::open_shared_for_reading(path.c_str()));
-    ASSERT_TRUE(f);
-    truncate_to(path, 30001);
-    std::vector<unsigned char> buf(4096);
-    std::uint32_t crc = 0;
-    ASSERT_TRUE(qz::files::crc_of_open_file(f.get(), bytes.size(), buf.data(), buf.size(), crc));
-    EXPECT_EQ(crc, zlib_crc(bytes.substr(0, 30001)));
-}
-
-TEST(FilesCore, SummingStartsFromTheFileStartWhateverThePosition) {
-    TempDir dir;
-    const std::string path = dir.file("pos");
-    qz::test::write_file(path, "123456789");
-    FileHandle f(qz::files::open_shared_for_reading(path.c_str()));
-    ASSERT_TRUE(f);
-    char two[2];
-    DWORD got = 0;
-    ASSERT_TRUE(ReadFile(f.get(), two, 2, &got, nullptr));
-    std::vector<unsigned char> buf(3);  // a buffer smaller than the file
-    std::uint32_t crc = 0;
-    ASSERT_TRUE(qz::files::crc_of_open_file(f.get(), 9, buf.data(), buf.size(), crc));
-    EXPECT_EQ(crc, 0xCBF43926u);
-}
-
-TEST(FilesCore, ReadFailureIsNotASum) {
-    TempDir dir;
-    const std::string path = dir.file("wo");
-    qz::test::write_file(path, "123456789");
-    // A handle that may not read: the loop must report failure, not a CRC.
-    FileHandle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr));
-    ASSERT_TRUE(f);
-    std::vector<unsigned char> buf(16);
+    unsigned char buf[16];
     std::uint32_t crc = 0x12345678;
-    EXPECT_FALSE(qz::files::crc_of_open_file(f.get(), 9, buf.data(), buf.size(), crc));
+    EXPECT_FALSE(qz::files::crc_of_open_file(f.get(), 9, buf, sizeof buf, crc));
     EXPECT_EQ(crc, 0x12345678u);
 }
 
-TEST(FilesCore, UnconvertibleTimesWriteNothing) {
-    char out[16];
-    std::memset(out, '#', sizeof out);
-    const FILETIME beyond{0xFFFFFFFFu, 0xFFFFFFFFu};  // past the last calendar year
-    EXPECT_FALSE(qz::files::format_local_date(beyond, out, sizeof out));
-    EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#'));
-}
-
-TEST(FilesCore, YearsOfOtherLengthsAreWrittenInFull) {
-    char out[16];
-    SYSTEMTIME st{};
-    st.wYear = 30000;
-    st.wMonth = 6;
-    st.wDay = 15;
-    st.wHour = 12;
-    FILETIME ft{};
-    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
-    std::memset(out, '#', sizeof out);
-    EXPECT_FALSE(qz::files::format_local_date(ft, out, 11));  // 11 characters need 12 bytes
-    EXPECT_EQ(out[0], '#');
-    ASSERT_TRUE(qz::files::format_local_date(ft, out, 12));
-    EXPECT_STREQ(out, "15/06/30000");
-
-    st.wYear = 1700;
-    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
-    ASSERT_TRUE(qz::files::format_local_date(ft, out, sizeof out));
-    EXPECT_STREQ(out, "15/06/1700");
+TEST(FilesCore, DateIsWrittenWholeOrNotAtAll) {
+    const SYSTEMTIME noon{30000, 6, 0, 15, 12, 0, 0, 0};
+    FILETIME y30000{};
+    ASSERT_TRUE(SystemTimeToFileTime(&noon, &y30000));
+    const struct { FILETIME time; std::size_t capacity; const char* text; } cases[] = {
+        {{0xFFFFFFFFu, 0xFFFFFFFFu}, 16, nullptr},  // past the last calendar year
+        {y30000, 11, nullptr},                      // 11 characters need 12 bytes
+        {y30000, 12, "15/06/30000"},
+    };
+    for (const auto& c : cases) {
+        char out[16];
+        std::memset(out, '#', sizeof out);
+        std::string want(sizeof out, '#');
+        if (c.text) want.replace(0, std::strlen(c.text) + 1, c.text, std::strlen(c.text) + 1);
+        EXPECT_EQ(qz::files::format_local_date(c.time, out, c.capacity), c.text != nullptr) << c.capacity;
+        EXPECT_EQ(std::string(out, sizeof out), want) << c.capacity;
+    }
 }

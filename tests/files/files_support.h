@@ -1,11 +1,12 @@
-// Shared helpers of the file tests: files with given bytes, their zlib CRC,
-// and the process's handle count.
+// Shared helpers of the file tests: test bytes, their zlib CRC, and the
+// process's handle count.
 #pragma once
 #include <windows.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,75 +20,42 @@ inline std::uint32_t zlib_crc(const std::string& bytes) {
 }
 
 // Deterministic, not periodic within any buffer size the tests use.
-inline std::string pseudo_random_bytes(std::size_t n, std::uint32_t seed = 12345) {
+inline std::string pseudo_random_bytes(std::size_t n) {
+    std::mt19937 gen(static_cast<std::uint32_t>(n));
     std::string s(n, '\0');
-    std::uint32_t x = seed;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x >> 24);
-    }
+    for (auto& c : s) c = static_cast<char>(gen() >> 24);
     return s;
 }
 
 // Open handles of this process, from the system's handle table (Wine's
 // GetProcessHandleCount does not follow handles opened and closed).
 inline DWORD handle_count() {
-    struct Entry {
-        ULONG owner_pid;
-        BYTE object_type;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ULONG access;
-    };
-    struct Table {
-        ULONG count;
-        Entry entries[1];
-    };
+    struct Entry { ULONG owner_pid; BYTE type, flags; USHORT value; PVOID object; ULONG access; };
+    struct Table { ULONG count; Entry entries[1]; };
     using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     static const auto query = reinterpret_cast<Query>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return 0;
     std::vector<unsigned char> buf(1 << 16);
-    for (;;) {
-        ULONG needed = 0;
-        const LONG status = query(16 /* system handles */, buf.data(), static_cast<ULONG>(buf.size()), &needed);
-        if (status == static_cast<LONG>(0xC0000004)) {  // too small
-            buf.resize(std::max<size_t>(buf.size() * 2, needed + 4096));
-            continue;
-        }
-        if (status < 0) return 0;
-        const auto* table = reinterpret_cast<const Table*>(buf.data());
-        DWORD n = 0;
-        const DWORD pid = GetCurrentProcessId();
-        for (ULONG i = 0; i < table->count; ++i) n += table->entries[i].owner_pid == pid;
-        return n;
-    }
+    ULONG needed = 0;
+    LONG status;  // 16: the system handle table; 0xC0000004: the buffer is too small
+    while ((status = query(16, buf.data(), static_cast<ULONG>(buf.size()), &needed)) == LONG(0xC0000004))
+        buf.resize(std::max<size_t>(buf.size() * 2, needed + 4096));
+    if (status < 0) return 0;
+    const auto* table = reinterpret_cast<const Table*>(buf.data());
+    DWORD n = 0;
+    for (ULONG i = 0; i < table->count; ++i) n += table->entries[i].owner_pid == GetCurrentProcessId();
+    return n;
 }
 
-// Sets all three times of a file to one UTC FILETIME.
-inline bool set_write_time(const std::string& path, std::uint64_t filetime) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FILETIME ft{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
-    const BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
-    CloseHandle(h);
-    return ok != FALSE;
-}
-
-inline std::uint64_t utc_filetime(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
-    SYSTEMTIME st{};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    FILETIME ft{};
-    SystemTimeToFileTime(&st, &ft);
-    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+// Handles gained over `times` calls of `body`, after one first call (the
+// system's first-use allocations are not leaks).
+template <class Body>
+DWORD growth_after(int times, Body body) {
+    body();
+    const DWORD before = handle_count();
+    for (int i = 0; i < times; ++i) body();
+    const DWORD after = handle_count();
+    return after > before ? after - before : 0;
 }
 
 }  // namespace qz::test::files
