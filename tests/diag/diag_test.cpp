@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -48,17 +49,13 @@ TEST(Queries, FindTheChildAndItsOwnDllByFileNameInAnyLetterCase) {
     ASSERT_TRUE(child.ready);
     const std::string exe = child.exe_name, dll = child.dll_name;
     ASSERT_EQ(GetModuleHandleA(dll.c_str()), nullptr) << "the test process must not have the DLL";
-    const struct {
-        Query q;
-        std::vector<std::string> names;
-        int found;
-    } cases[] = {
+    const std::tuple<Query, std::vector<std::string>, int> cases[] = {
         {is_process(), {exe}, 1}, {is_process(), {upper(exe)}, 1}, {is_process(), {"qz_none.exe", upper(exe)}, 1},
         {is_process(), {exe.substr(0, exe.size() - 1)}, 0}, {is_process(), {exe + "x"}, 0},  // other names
         {is_process(), {".\\" + exe}, 0}, {is_process(), {"C:\\" + exe}, 0},  // a folder never matches
         {is_module(), {dll}, 1}, {is_module(), {"qz_none.dll", upper(dll)}, 1}, {is_module(), {"C:\\" + dll}, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(ask(c.q, c.names), c.found) << c.names.back();
+    for (const auto& [query, names, found] : cases) EXPECT_EQ(ask(query, names), found) << names.back();
     child.proc.kill();
     EXPECT_EQ(ask(is_process(), {exe}), 0);
     EXPECT_EQ(ask(is_module(), {dll}), 0);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <stdexcept>
+#include <tuple>
 
 #include "diag/dumps.h"
 #include "diag/queries.h"
@@ -131,12 +132,7 @@ protected:
 }  // namespace
 
 TEST(SameName, FoldsOnlyAsciiLettersAndEndsAtTheField) {
-    const struct {
-        const char* field;
-        std::size_t capacity;
-        const char* name;
-        bool same;
-    } cases[] = {
+    const std::tuple<const char*, std::size_t, const char*, bool> cases[] = {
         {"Explorer.EXE", 260, "explorer.exe", true}, {"a-Z_09.dll", 260, "A-z_09.DLL", true},
         {"a[b", 260, "a{b", false}, {"a@b", 260, "a`b", false},  // no letters, though 32 apart
         {"\xc4.exe", 260, "\xe4.exe", false}, {"\xc4.exe", 260, "\xc4.EXE", true},  // bytes above 127 unchanged
@@ -144,7 +140,7 @@ TEST(SameName, FoldsOnlyAsciiLettersAndEndsAtTheField) {
         // The field ends after 8 bytes, terminated or not: the 'X' is not part of it.
         {"ABCDEFGHX", 8, "abcdefgh", true}, {"ABCDEFGHX", 8, "abcdefghx", false}, {"ABCDEFGHX", 8, "abcdefg", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(same_name(c.field, c.capacity, c.name), c.same) << c.field << " " << c.name;
+    for (const auto& [field, capacity, name, same] : cases) EXPECT_EQ(same_name(field, capacity, name), same) << name;
 }
 
 TEST(TableMatch, NegativeOrZeroStrideKeepsTheCallersLayout) {
