@@ -1,13 +1,11 @@
 // A process for the diagnostics tests to find.
-//   diag_child DLL...          loads the DLLs (each a module no other process
-//                              has) and idles until the test ends it, or two
-//                              minutes have passed so that it cannot linger;
+//   diag_child DLL...     loads the DLLs and idles until the test ends it (at
+//                         most as long as a test may run, so it cannot linger);
 //   diag_child --dump-self LIBRARY OUT
-//                              loads the library as the engine does, has it dump
-//                              this very process's modules and writes to OUT the
-//                              texts it got ('\0' after each), a line "--", and
-//                              name, path and size of each module of a snapshot
-//                              taken before and after ('\0' after each).
+//                         loads the library as the engine does, has it dump this
+//                         very process's modules and writes to OUT the texts it
+//                         got, "--", then the texts a snapshot taken before asks
+//                         for, with each path repeated ('\0' after each text).
 #include <windows.h>
 
 #include <cstring>
@@ -19,25 +17,25 @@
 
 namespace {
 
-int dump_self(const char* library, const char* out_path) {
-    const std::string lib_path = library;
-    qz::test::Library lib(std::wstring(lib_path.begin(), lib_path.end()));
+int dump_self(const std::string& library, const char* out_path) {
+    qz::test::Library lib(std::wstring(library.begin(), library.end()));
     qz::test::EngineHost host;
     host.bind(lib);
     char buf[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-    const std::string self(buf, n);
+    const std::string self(buf, GetModuleFileNameA(nullptr, buf, MAX_PATH));
     const std::string name = self.substr(self.find_last_of("\\/") + 1);
 
     const auto before = qz::test::diag::modules_of(GetCurrentProcessId());
     lib.fn<void(__cdecl*)(const char*)>("QZ_DiagModule")(name.c_str());
-    const auto after = qz::test::diag::modules_of(GetCurrentProcessId());
+    if (before.size() != qz::test::diag::modules_of(GetCurrentProcessId()).size()) return 3;  // the list moved
 
+    if (before.size() < 3) return 6;  // itself, ntdll and kernel32 at least
+    std::vector<std::string> want;
+    for (const auto& m : before) qz::test::diag::add_entry(want, m, m.path);
     std::ofstream out(out_path, std::ios::binary);
     for (const auto& text : host.diag_calls()) out << text << '\0';
     out << "--" << '\0';
-    if (before.size() != after.size()) return 3;  // the module list moved meanwhile
-    for (const auto& m : before) out << m.name << '\0' << m.path << '\0' << m.size << '\0';
+    for (const auto& text : qz::test::diag::framed(want)) out << text << '\0';
     return out ? 0 : 4;
 }
 
@@ -51,9 +49,8 @@ int main(int argc, char** argv) {
             return 5;
         }
     }
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i)
         if (!LoadLibraryA(argv[i])) return 2;
-    }
-    Sleep(120000);
+    Sleep(900000);
     return 0;
 }
