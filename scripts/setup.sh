@@ -25,9 +25,12 @@ need_src=0
 if [ ${#missing[@]} -gt 0 ] || [ $need_src = 1 ]; then
   if [ $(id -u) != 0 ]; then echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; fi
   if [ $need_src = 1 ]; then
-    cat > /etc/apt/sources.list.d/qz-debsrc.sources <<'SRC'
+    # Source packages from the same mirror apt already uses.
+    mirror=$("$here/debian-mirror.sh" || true)
+    [ -n "$mirror" ] || { echo "setup: no Debian mirror in the apt sources" >&2; exit 1; }
+    cat > /etc/apt/sources.list.d/qz-debsrc.sources <<SRC
 Types: deb-src
-URIs: http://deb.debian.org/debian
+URIs: $mirror
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
