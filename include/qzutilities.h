@@ -9,6 +9,7 @@
 #define QZUTILITIES_H
 
 #include <stddef.h>
+#include <stddef.h>
 #include <stdint.h>
 #include <wchar.h>
 
