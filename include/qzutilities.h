@@ -9,7 +9,6 @@
 #define QZUTILITIES_H
 
 #include <stddef.h>
-#include <stddef.h>
 #include <stdint.h>
 #include <wchar.h>
 
