@@ -71,34 +71,34 @@ enum class Walk {
 // refusal is retried a few times before the process counts as unlistable.
 Snapshot take_module_snapshot(const ToolhelpApi& api, DWORD process_id);
 
+// Visits every record of a snapshot, in its order, until visit(record)
+// returns true.
+template <class Record, class Visit>
+Walk walk_records(const Snapshot& snap, BOOL(WINAPI* first)(HANDLE, Record*),
+                  BOOL(WINAPI* next)(HANDLE, Record*), Visit&& visit) {
+    if (!snap.valid()) return Walk::no_snapshot;
+    Record record{};
+    record.dwSize = sizeof record;
+    if (!first(snap.get(), &record)) return Walk::empty;
+    do {
+        if (visit(static_cast<const Record&>(record))) return Walk::stopped;
+        record.dwSize = sizeof record;
+    } while (next(snap.get(), &record));
+    return Walk::completed;
+}
+
 // Visits every process record of a fresh snapshot until visit(record) returns true.
 template <class Visit>
 Walk walk_processes(const ToolhelpApi& api, Visit&& visit) {
     Snapshot snap(api, api.create(TH32CS_SNAPPROCESS, 0));
-    if (!snap.valid()) return Walk::no_snapshot;
-    ProcessRecord record{};
-    record.dwSize = sizeof record;
-    if (!api.process_first(snap.get(), &record)) return Walk::empty;
-    do {
-        if (visit(static_cast<const ProcessRecord&>(record))) return Walk::stopped;
-        record.dwSize = sizeof record;
-    } while (api.process_next(snap.get(), &record));
-    return Walk::completed;
+    return walk_records(snap, api.process_first, api.process_next, visit);
 }
 
 // Visits every module record of one process until visit(record) returns true.
 template <class Visit>
 Walk walk_modules(const ToolhelpApi& api, DWORD process_id, Visit&& visit) {
     Snapshot snap = take_module_snapshot(api, process_id);
-    if (!snap.valid()) return Walk::no_snapshot;
-    ModuleRecord record{};
-    record.dwSize = sizeof record;
-    if (!api.module_first(snap.get(), &record)) return Walk::empty;
-    do {
-        if (visit(static_cast<const ModuleRecord&>(record))) return Walk::stopped;
-        record.dwSize = sizeof record;
-    } while (api.module_next(snap.get(), &record));
-    return Walk::completed;
+    return walk_records(snap, api.module_first, api.module_next, visit);
 }
 
 }  // namespace qz::diag
