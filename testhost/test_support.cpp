@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +93,24 @@ bool file_exists(const std::string& path) {
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+DWORD handle_count() {
+    struct Entry { ULONG owner_pid; BYTE type, flags; USHORT value; PVOID object; ULONG access; };
+    struct Table { ULONG count; Entry entries[1]; };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<unsigned char> buf(1 << 16);
+    ULONG needed = 0;
+    LONG status;  // 16: the system handle table; 0xC0000004: the buffer is too small
+    while ((status = query(16, buf.data(), static_cast<ULONG>(buf.size()), &needed)) == LONG(0xC0000004))
+        buf.resize(std::max<size_t>(buf.size() * 2, needed + 4096));
+    if (status < 0) return 0;
+    const auto* table = reinterpret_cast<const Table*>(buf.data());
+    DWORD n = 0;
+    for (ULONG i = 0; i < table->count; ++i) n += table->entries[i].owner_pid == GetCurrentProcessId();
+    return n;
 }
 
 ChildResult run_child(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,

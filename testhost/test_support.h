@@ -31,6 +31,21 @@ bool read_file(const std::string& path, std::string& out);
 bool file_exists(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 
+// Open handles of this process, from the system's handle table (Wine's
+// GetProcessHandleCount does not follow handles opened and closed).
+DWORD handle_count();
+
+// Handles gained over `times` calls of `body`, after one first call (the
+// system's first-use allocations are not leaks).
+template <class Body>
+DWORD growth_after(int times, Body body) {
+    body();
+    const DWORD before = handle_count();
+    for (int i = 0; i < times; ++i) body();
+    const DWORD after = handle_count();
+    return after > before ? after - before : 0;
+}
+
 struct ChildResult {
     bool started = false;
     bool finished = false;   // false: killed at the time limit
