@@ -4,7 +4,7 @@
 #include <exception>
 #include <vector>
 
-#include "demo.h"
+#include "demo/demo.h"
 
 namespace qz::demo {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "demo.h"
+#include "demo/demo.h"
 
 namespace {
 

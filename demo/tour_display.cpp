@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "demo.h"
+#include "demo/demo.h"
 #include "testhost/fake_d3d9.h"
 
 namespace {

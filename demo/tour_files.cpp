@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "demo.h"
+#include "demo/demo.h"
 
 namespace {
 

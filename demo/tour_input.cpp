@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "demo.h"
+#include "demo/demo.h"
 #include "testhost/window.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "demo.h"
+#include "demo/demo.h"
 
 namespace {
 

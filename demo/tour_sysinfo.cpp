@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "demo.h"
+#include "demo/demo.h"
 #include "sysinfo/report.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "dumps.h"
+#include "diag/dumps.h"
 
 #include <cstdint>
 #include <cstdio>

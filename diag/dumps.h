@@ -4,7 +4,7 @@
 #pragma once
 #include <cstddef>
 
-#include "toolhelp.h"
+#include "diag/toolhelp.h"
 
 namespace qz::diag {
 

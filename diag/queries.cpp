@@ -1,4 +1,4 @@
-#include "queries.h"
+#include "diag/queries.h"
 
 namespace qz::diag {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "toolhelp.h"
+#include "diag/toolhelp.h"
 
 namespace qz::diag {
 

@@ -1,4 +1,4 @@
-#include "toolhelp.h"
+#include "diag/toolhelp.h"
 
 // The UNICODE build maps these names onto the wide entry points; the walks
 // use the narrow ones, which the header declares under the plain names.

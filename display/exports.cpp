@@ -1,4 +1,4 @@
-#include "gamma.h"
+#include "display/gamma.h"
 #include "host/host.h"
 #include "host/shim.h"
 

@@ -1,4 +1,4 @@
-#include "crc.h"
+#include "files/crc.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "handle.h"
+#include "files/handle.h"
 
 namespace qz::files {
 

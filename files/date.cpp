@@ -1,4 +1,4 @@
-#include "date.h"
+#include "files/date.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "crc.h"
-#include "date.h"
+#include "files/crc.h"
+#include "files/date.h"
 #include "host/shim.h"
-#include "launch.h"
+#include "files/launch.h"
 
 QZ_API std::int32_t QZ_Crc_Calculate(const char* path) {
     return qz::guarded(std::int32_t{0}, [&] { return static_cast<std::int32_t>(qz::files::file_crc(path)); });

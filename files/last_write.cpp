@@ -1,5 +1,5 @@
-#include "date.h"
-#include "handle.h"
+#include "files/date.h"
+#include "files/handle.h"
 #include "host/host.h"
 
 namespace qz::files {

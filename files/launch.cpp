@@ -1,4 +1,4 @@
-#include "launch.h"
+#include "files/launch.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,9 +1,9 @@
-#include "binding.h"
+#include "host/binding.h"
 
 #include <array>
 #include <cstring>
 
-#include "host.h"
+#include "host/host.h"
 
 namespace qz::host {
 namespace {
@@ -13,13 +13,13 @@ std::array<void*, kSlotCount> g_slots{};
 
 constexpr const char* kNames[] = {
 #define QZ_HOST_FN(name) #name,
-#include "host_functions.inc"
+#include "host/host_functions.inc"
 #undef QZ_HOST_FN
 };
 
 constexpr Fn kOrder[] = {
 #define QZ_LOOKUP(name) Fn::name,
-#include "lookup_order.inc"
+#include "host/lookup_order.inc"
 #undef QZ_LOOKUP
 };
 

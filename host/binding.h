@@ -13,7 +13,7 @@ using LookupFn = void* (__cdecl*)(const char* name);
 
 enum class Fn : std::uint16_t {
 #define QZ_HOST_FN(name) name,
-#include "host_functions.inc"
+#include "host/host_functions.inc"
 #undef QZ_HOST_FN
     count_
 };

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "binding.h"
-#include "shim.h"
+#include "host/binding.h"
+#include "host/shim.h"
 
 // The loader's entry point: the library does all its work in the exports.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

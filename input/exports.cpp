@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "host/shim.h"
-#include "keyboard.h"
-#include "mouse.h"
+#include "input/keyboard.h"
+#include "input/mouse.h"
 
 QZ_API std::int32_t KeyDown(std::uint32_t virtual_key, std::int32_t key_data, wchar_t* buffer,
                             std::uint32_t capacity) {

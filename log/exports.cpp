@@ -1,7 +1,7 @@
 #include <cstdint>
 
 #include "host/shim.h"
-#include "rotating_log.h"
+#include "log/rotating_log.h"
 
 QZ_API void QZLog_Init() {
     qz::guarded([] { qz::log::init(); });

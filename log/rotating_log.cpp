@@ -1,4 +1,4 @@
-#include "rotating_log.h"
+#include "log/rotating_log.h"
 
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>

@@ -1,7 +1,7 @@
 #include <cstdint>
 
 #include "host/shim.h"
-#include "report.h"
+#include "sysinfo/report.h"
 
 namespace {
 // The process-wide report: zero at load, rewritten in place by each prepare

@@ -1,4 +1,4 @@
-#include "report.h"
+#include "sysinfo/report.h"
 
 #include <oleauto.h>
 

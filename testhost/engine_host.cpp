@@ -1,4 +1,4 @@
-#include "engine_host.h"
+#include "testhost/engine_host.h"
 
 #include <cstring>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "fake_d3d9.h"
+#include "testhost/fake_d3d9.h"
 
 namespace qz::test {
 

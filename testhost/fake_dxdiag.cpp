@@ -1,4 +1,4 @@
-#include "fake_dxdiag.h"
+#include "testhost/fake_dxdiag.h"
 
 #include <algorithm>
 #include <cwchar>

@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "testhost/test_support.h"
 
 #include <algorithm>
 #include <atomic>

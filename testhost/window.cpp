@@ -1,4 +1,4 @@
-#include "window.h"
+#include "testhost/window.h"
 
 #include <cstdio>
 #include <stdexcept>

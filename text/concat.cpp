@@ -1,4 +1,4 @@
-#include "concat.h"
+#include "text/concat.h"
 
 namespace qz::text {
 namespace {

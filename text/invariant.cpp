@@ -1,4 +1,4 @@
-#include "invariant.h"
+#include "text/invariant.h"
 
 #include <shlwapi.h>
 

@@ -1,4 +1,4 @@
-#include "md5.h"
+#include "text/md5.h"
 
 #include <cstring>
 

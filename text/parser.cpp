@@ -1,8 +1,8 @@
-#include "parser.h"
+#include "text/parser.h"
 
 #include <cstddef>
 
-#include "concat.h"
+#include "text/concat.h"
 
 namespace qz::text {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime.h"
+#include "text/runtime.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "utf.h"
+#include "text/utf.h"
 
 #include <utf8.h>
 

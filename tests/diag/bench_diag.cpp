@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "diag_support.h"
+#include "tests/diag/diag_support.h"
 #include "testhost/engine_host.h"
 
 namespace {

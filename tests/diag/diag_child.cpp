@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "diag_support.h"
+#include "tests/diag/diag_support.h"
 #include "testhost/engine_host.h"
 
 namespace {

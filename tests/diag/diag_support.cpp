@@ -1,4 +1,4 @@
-#include "diag_support.h"
+#include "tests/diag/diag_support.h"
 
 #include <atomic>
 #include <cstdio>

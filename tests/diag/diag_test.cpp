@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "diag_support.h"
+#include "tests/diag/diag_support.h"
 #include "testhost/engine_host.h"
 
 using namespace qz::test;

@@ -12,7 +12,7 @@
 #include "diag/dumps.h"
 #include "diag/queries.h"
 #include "diag/toolhelp.h"
-#include "diag_support.h"
+#include "tests/diag/diag_support.h"
 #include "host/binding.h"
 #include "testhost/engine_host.h"
 

@@ -8,7 +8,7 @@
 #include "files/crc.h"
 #include "files/date.h"
 #include "files/handle.h"
-#include "files_support.h"
+#include "tests/files/files_support.h"
 
 using qz::files::FileHandle;
 using qz::test::files::zlib_crc;

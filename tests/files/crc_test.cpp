@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "files/crc.h"
-#include "files_support.h"
+#include "tests/files/files_support.h"
 #include "testhost/engine_host.h"
 
 using qz::test::TempDir;

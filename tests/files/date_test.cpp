@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "files_support.h"
+#include "tests/files/files_support.h"
 #include "testhost/engine_host.h"
 
 using qz::test::write_file;

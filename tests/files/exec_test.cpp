@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "files_support.h"
+#include "tests/files/files_support.h"
 #include "testhost/engine_host.h"
 
 namespace {

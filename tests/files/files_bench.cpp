@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "files_support.h"
+#include "tests/files/files_support.h"
 #include "testhost/engine_host.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "files_support.h"
+#include "tests/files/files_support.h"
 #include "testhost/engine_host.h"
 
 using qz::test::files::growth_after;
