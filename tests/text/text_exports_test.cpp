@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -45,13 +47,100 @@ TEST(TextExports, Forwarding) {
     EXPECT_EQ(cmp(nullptr, L"a"), 0x7FFFFFFF);
 }
 
+// The runtime refuses a null pointer, a size of 0 or a source that does not
+// fit (terminator included) through its invalid-parameter handler, which by
+// default ends the process. What reached that path while a Watch was alive:
+struct InvalidParameterWatch {
+    static inline int runtime_handler_calls = 0;  // the runtime's own handler
+    static inline int refused_copies = 0;         // copies the runtime would refuse
+    static inline int copies = 0;                 // every call of the runtime's _mbscpy_s
+
+    using Copy = int(__cdecl*)(unsigned char*, size_t, const unsigned char*);
+    using Handler = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t);
+    using SetHandler = Handler(__cdecl*)(Handler);
+
+    static inline Copy runtime_copy = nullptr;
+
+    static void __cdecl record_handler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t) {
+        ++runtime_handler_calls;
+    }
+    // Stands in for the runtime's _mbscpy_s in the library's import table: it
+    // applies the runtime's parameter rules, counts what they would refuse,
+    // and hands every call on to the runtime.
+    static int __cdecl watched_copy(unsigned char* dest, size_t size, const unsigned char* src) {
+        ++copies;
+        if (dest == nullptr || size == 0 || src == nullptr ||
+            std::strlen(reinterpret_cast<const char*>(src)) >= size)
+            ++refused_copies;
+        return runtime_copy(dest, size, src);
+    }
+
+    explicit InvalidParameterWatch(HMODULE library) : slot_(import_slot(library, "msvcrt.dll", "_mbscpy_s")) {
+        runtime_handler_calls = refused_copies = copies = 0;
+        // Not every msvcrt.dll lets a program set the handler (Wine's does
+        // not); where it does, the runtime's own handler records too.
+        if (HMODULE crt = GetModuleHandleW(L"msvcrt.dll"))
+            set_handler_ = reinterpret_cast<SetHandler>(
+                reinterpret_cast<void*>(GetProcAddress(crt, "_set_invalid_parameter_handler")));
+        if (set_handler_) previous_ = set_handler_(&record_handler);
+        if (slot_) {
+            runtime_copy = reinterpret_cast<Copy>(*slot_);
+            write_slot(reinterpret_cast<void*>(&watched_copy));
+        }
+    }
+    ~InvalidParameterWatch() {
+        if (slot_) write_slot(reinterpret_cast<void*>(runtime_copy));
+        if (set_handler_) set_handler_(previous_);
+    }
+    InvalidParameterWatch(const InvalidParameterWatch&) = delete;
+    InvalidParameterWatch& operator=(const InvalidParameterWatch&) = delete;
+
+    bool watching() const { return slot_ != nullptr; }
+
+private:
+    // The import address table entry through which `module` calls `function` of `dll`.
+    static void** import_slot(HMODULE module, const char* dll, const char* function) {
+        auto* base = reinterpret_cast<BYTE*>(module);
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        if (dir.VirtualAddress == 0) return nullptr;
+        for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+            if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0 || d->OriginalFirstThunk == 0)
+                continue;
+            const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+            for (; names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0)
+                    return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+    void write_slot(void* value) {
+        DWORD was = 0;
+        VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &was);
+        *slot_ = value;
+        VirtualProtect(slot_, sizeof *slot_, was, &was);
+    }
+
+    void** slot_;
+    SetHandler set_handler_ = nullptr;
+    Handler previous_ = nullptr;
+};
+
 TEST(TextExports, MbscpyNeverReachesTheInvalidParameterHandler) {
+    InvalidParameterWatch watch(qz::test::Library::get().handle());
+    ASSERT_TRUE(watch.watching()) << "the library no longer calls the runtime's _mbscpy_s";
     auto copy = [](unsigned char* dest, size_t size, const char* src) {
         return QZ_FN(QZ_mbscpy_s)(dest, size, reinterpret_cast<const unsigned char*>(src));
     };
     unsigned char buf[8] = "#######";
     EXPECT_EQ(copy(buf, 8, "1234567"), 0);
     EXPECT_STREQ(reinterpret_cast<char*>(buf), "1234567");
+    EXPECT_EQ(InvalidParameterWatch::copies, 1) << "a copy that fits is the runtime's";
     EXPECT_EQ(copy(buf, 8, "12345678"), 34);
     EXPECT_EQ(buf[0], 0);
     EXPECT_EQ(buf[1], '2');  // only the first byte is cleared
@@ -61,6 +150,8 @@ TEST(TextExports, MbscpyNeverReachesTheInvalidParameterHandler) {
     EXPECT_EQ(buf[0], '#');
     EXPECT_EQ(copy(buf, 8, nullptr), 22);
     EXPECT_EQ(buf[0], 0);
+    EXPECT_EQ(InvalidParameterWatch::refused_copies, 0) << "the runtime was handed arguments it refuses";
+    EXPECT_EQ(InvalidParameterWatch::runtime_handler_calls, 0);
 }
 
 TEST(TextExports, FormattersWriteWhatFitsAndOtherwiseFailEmpty) {
