@@ -92,14 +92,22 @@ void caller_module_path(HMODULE module, char (&out)[kCallerPathCapacity]) {
     // A null handle would name the caller's own executable: no module has it.
     if (module == nullptr) return;
     // The handle is looked up among the calling process's modules; the buffer
-    // stays empty when the caller has none there.
-    GetModuleFileNameW(module, wide, kCallerPathCapacity);
-    wide[kCallerPathCapacity - 1] = L'\0';
-    // Measured first: a path that cannot be converted, or that would not fit
-    // with its terminator, gives an empty text rather than a cut one.
-    const std::size_t needed = std::wcstombs(nullptr, wide, 0);
-    if (needed == static_cast<std::size_t>(-1) || needed >= kCallerPathCapacity) return;
-    std::wcstombs(out, wide, kCallerPathCapacity);
+    // stays empty when the caller has none there. A path as long as the
+    // buffer or longer comes back cut (terminated or not): it gives an empty
+    // text rather than a cut one.
+    const DWORD length = GetModuleFileNameW(module, wide, kCallerPathCapacity);
+    if (length == 0 || length >= kCallerPathCapacity) return;
+    wide[length] = L'\0';
+    // The conversion's own result decides, not a measure beforehand: some
+    // runtimes measure without looking at the characters. A path that cannot
+    // be converted, or would not fit with its terminator, leaves only the
+    // part before the failure in `out`, which is dropped.
+    const std::size_t written = std::wcstombs(out, wide, kCallerPathCapacity);
+    if (written == static_cast<std::size_t>(-1) || written >= kCallerPathCapacity) {
+        out[0] = '\0';
+        return;
+    }
+    out[written] = '\0';
 }
 
 }  // namespace qz::diag

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -15,6 +16,7 @@
 #include "tests/diag/diag_support.h"
 #include "host/binding.h"
 #include "testhost/engine_host.h"
+#include "testhost/test_support.h"
 
 using namespace qz::diag;
 using qz::test::diag::framed, qz::test::diag::kOpening, qz::test::diag::kClosing, qz::test::diag::Table;
@@ -231,4 +233,106 @@ TEST_F(Fake, ModuleEntryTexts) {
     const std::vector<std::string> want = {"\nmodule: ", "big.dll", "\npath: ", path,
                                            "\nsize: -2147483648 bytes", "\ngetmodule file name : ", ""};
     EXPECT_EQ(host.diag_calls(), want);
+}
+
+namespace {
+
+// The platform's own view of the path under which this process knows `module`.
+std::wstring own_module_path(HMODULE module) {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+// A copy of diag_child_mod.dll at a path of the test's choosing, loaded into
+// this process; unloaded and removed with its folder afterwards. Paths are
+// handed to the platform with the \\?\ prefix, so they may exceed MAX_PATH.
+struct LoadedCopy {
+    LoadedCopy(const std::wstring& folder, const std::wstring& file_name)
+        : folder_(L"\\\\?\\" + folder), file_(folder_ + L"\\" + file_name) {
+        const std::string source = qz::test::exe_dir() + "\\diag_child_mod.dll";
+        if (!CreateDirectoryW(folder_.c_str(), nullptr)) return;
+        made_folder_ = true;
+        if (!CopyFileW(std::wstring(source.begin(), source.end()).c_str(), file_.c_str(), FALSE)) return;
+        copied_ = true;
+        module = LoadLibraryW(file_.c_str());
+    }
+    ~LoadedCopy() {
+        if (module) FreeLibrary(module);
+        if (copied_) DeleteFileW(file_.c_str());
+        if (made_folder_) RemoveDirectoryW(folder_.c_str());
+    }
+    LoadedCopy(const LoadedCopy&) = delete;
+    LoadedCopy& operator=(const LoadedCopy&) = delete;
+
+    HMODULE module = nullptr;
+
+private:
+    std::wstring folder_, file_;
+    bool made_folder_ = false, copied_ = false;
+};
+
+std::wstring wide(const std::string& ansi) {
+    std::wstring out(ansi.size(), L'\0');
+    out.resize(MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), static_cast<int>(ansi.size()), out.data(),
+                                   static_cast<int>(out.size())));
+    return out;
+}
+
+// The seven texts of a module entry whose handle is `module` in this process.
+void entry_for(HMODULE module) {
+    ModuleRecord r{};
+    r.dwSize = sizeof r;
+    put(r.szModule, "copy.dll");
+    put(r.szExePath, "C:\\elsewhere\\copy.dll");
+    r.modBaseSize = 4096;
+    r.hModule = module;
+    dump_module_entry(r);
+}
+
+}  // namespace
+
+// The path that the calling process gives for the module's handle: in full
+// while it fits the 260-byte buffer with its terminator, else empty, never cut.
+TEST_F(Fake, CallerPathThatDoesNotFitIsEmptyNeverCut) {
+    qz::test::TempDir dir;
+    const std::wstring base = wide(dir.path());
+    const std::wstring folder = base + L"\\" + std::wstring(100, L'd');
+    const std::size_t room = kCallerPathCapacity - 1;  // characters a path may have
+    for (const std::size_t length : {room - 1, room, room + 1, room + 40}) {
+        SCOPED_TRACE(testing::Message() << "path of " << length << " characters");
+        ASSERT_GT(length, folder.size() + 1 + 4);
+        LoadedCopy copy(folder, std::wstring(length - folder.size() - 1 - 4, L'f') + L".dll");
+        ASSERT_NE(copy.module, nullptr) << "LoadLibraryW failed: " << GetLastError();
+        const std::wstring known = own_module_path(copy.module);
+        ASSERT_EQ(known.size(), length) << "the platform reports another path than the one loaded";
+        host.clear_records();
+        entry_for(copy.module);
+        const std::string in_full(known.begin(), known.end());  // ASCII throughout
+        const std::vector<std::string> want = {"\nmodule: ", "copy.dll", "\npath: ", "C:\\elsewhere\\copy.dll",
+                                               "\nsize: 4096 bytes", "\ngetmodule file name : ",
+                                               length <= room ? in_full : std::string()};
+        EXPECT_EQ(host.diag_calls(), want);
+    }
+}
+
+// A path with a character that the runtime's current locale (the "C" locale,
+// which has no narrow form above U+00FF) cannot hold gives an empty text, not
+// the part of the path before that character.
+TEST_F(Fake, CallerPathThatCannotBeConvertedIsEmptyNeverCut) {
+    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+    qz::test::TempDir dir;
+    const std::wstring base = wide(dir.path());
+    for (const wchar_t* name : {L"plain.dll", L"\u4e2d.dll", L"x\u0416y.dll"}) {
+        SCOPED_TRACE(testing::Message() << "file " << (name == std::wstring(L"plain.dll") ? "plain" : "wide"));
+        LoadedCopy copy(base + L"\\sub", name);
+        ASSERT_NE(copy.module, nullptr) << "LoadLibraryW failed: " << GetLastError();
+        const std::wstring known = own_module_path(copy.module);
+        const bool narrow = std::all_of(known.begin(), known.end(), [](wchar_t c) { return c < 0x80; });
+        ASSERT_EQ(narrow, name == std::wstring(L"plain.dll")) << "the platform reports another path";
+        host.clear_records();
+        entry_for(copy.module);
+        ASSERT_EQ(host.diag_calls().size(), 7u);
+        EXPECT_EQ(host.diag_calls().back(), narrow ? std::string(known.begin(), known.end()) : std::string());
+    }
 }
