@@ -3,7 +3,10 @@
 // texts are cut and converted, and that every COM object is released.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cwchar>
+#include <iterator>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -33,6 +36,41 @@ const Field kSystem[] = {
     QZ_SYS(szDirectXVersionLetter), QZ_SYS(bDebug),                QZ_SYS(ullPhysicalMemory),
     QZ_SYS(szProcessorEnglish),    QZ_SYS(szSystemManufacturerEnglish), QZ_SYS(szSystemModelEnglish),
     QZ_SYS(szCSDVersion),          QZ_SYS(szOSEnglish),            QZ_SYS(szLanguagesEnglish)};
+
+// The properties of one display device, and of the first disk, in the order
+// they are read ("szKeyDeviceID" and "szRevision" are read but not kept).
+const wchar_t* const kDeviceReads[] = {
+    L"szDescription", L"szKeyDeviceID", L"szKeyDeviceKey", L"szManufacturer", L"szChipType", L"szDACType",
+    L"szRevision", L"szDisplayMemoryEnglish", L"dwWidth", L"dwHeight", L"dwBpp", L"dwRefreshRate",
+    L"szMonitorName", L"szDriverName", L"szDriverVersion", L"szDriverAttributes", L"szVendorId", L"szDeviceId",
+    L"szSubSysId", L"szRevisionId", L"dwWHQLLevel", L"bDDAccelerationEnabled", L"b3DAccelerationExists",
+    L"b3DAccelerationEnabled", L"bAGPEnabled"};
+const wchar_t* const kDiskReads[] = {L"szFreeSpace", L"szMaxSpace"};
+
+using Reads = std::vector<std::wstring>;
+
+// The first `count` reads of a section (all of them by default).
+Reads system_reads(std::size_t count = std::size(kSystem)) {
+    Reads r;
+    for (std::size_t i = 0; i < count; ++i) r.emplace_back(kSystem[i].name);
+    return r;
+}
+Reads device_reads(std::size_t count = std::size(kDeviceReads)) {
+    return Reads(std::begin(kDeviceReads), std::begin(kDeviceReads) + count);
+}
+Reads disk_reads(std::size_t count = std::size(kDiskReads)) {
+    return Reads(std::begin(kDiskReads), std::begin(kDiskReads) + count);
+}
+Reads operator+(Reads a, const Reads& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+// The position of `name` among a device's reads.
+std::size_t device_read_index(const wchar_t* name) {
+    const auto* it = std::find_if(std::begin(kDeviceReads), std::end(kDeviceReads),
+                                  [&](const wchar_t* n) { return std::wcscmp(n, name) == 0; });
+    return static_cast<std::size_t>(it - std::begin(kDeviceReads));
+}
 
 bool all_zero(const void* p, std::size_t n) {
     const auto* b = static_cast<const unsigned char*>(p);
@@ -67,6 +105,15 @@ protected:
     FakeDxDiagProvider provider;
     SysInfoReport report;
 };
+
+// Which fields survive a failed read depends on the order of the reads, so
+// the whole order is checked: the system section, each device in turn, then
+// the first disk.
+TEST_F(Report, EverySectionReadsItsPropertiesInOrder) {
+    provider.root = complete_root(2);
+    prepare();
+    EXPECT_EQ(provider.prop_reads, system_reads() + device_reads() + device_reads() + disk_reads());
+}
 
 TEST_F(Report, ACompleteServiceFillsTheRecord) {
     prepare();
@@ -119,9 +166,8 @@ TEST_F(Report, AFailedSystemReadEndsTheSectionThere) {
             else sys().set(kSystem[k].name, str(L"1"));
             prepare();
             for (std::size_t j = 0; j < n; ++j) EXPECT_EQ(written(&report, kSystem[j]), j < k && k < n) << j;
-            if (k < n) {
-                EXPECT_EQ(provider.prop_reads.back(), kSystem[k].name) << "nothing read after it";
-            }
+            // The reads up to the failing one, and nothing after it.
+            EXPECT_EQ(provider.prop_reads, system_reads(k < n ? k + 1 : 0));
             EXPECT_STREQ(report.szOSName, "");
             EXPECT_TRUE(report.ullFreeSpace == 0 && report.ullMaxSpace == 0 && report.dwDisplayDeviceCount == 0);
             EXPECT_TRUE(all_zero(report.displayDevices, sizeof report.displayDevices));
@@ -151,8 +197,9 @@ TEST_F(Report, AtMostSixteenDisplayDevicesAreRead) {
     prepare();
     EXPECT_EQ(report.dwDisplayDeviceCount, 16u);
     EXPECT_STREQ(report.displayDevices[15].szRevisionId, "szRevisionId 15");
-    for (const auto& r : provider.prop_reads) EXPECT_EQ(r.find(L" 16"), std::wstring::npos);
-    EXPECT_EQ(provider.prop_reads.back(), L"szMaxSpace") << "the disk is read after a walk cut at 16";
+    Reads want = system_reads();
+    for (int device = 0; device < 16; ++device) want = want + device_reads();
+    EXPECT_EQ(provider.prop_reads, want + disk_reads()) << "the disk is read after a walk cut at 16";
 }
 
 // A failed read inside device 1 of 3: device 0 and device 1 up to the failure
@@ -182,6 +229,10 @@ TEST_F(Report, AFailedDeviceReadEndsTheWalkThere) {
         EXPECT_TRUE(all_zero(&report.displayDevices[2], sizeof(DisplayDeviceInfo)));
         EXPECT_EQ(report.ullFreeSpace, 1000000u);
         EXPECT_STREQ(report.szOSName, kOsLine);
+        // Device 1 is read up to the spoiled property, device 2 not at all.
+        const std::size_t spoiled = device_read_index(c.spoil);
+        ASSERT_LT(spoiled, std::size(kDeviceReads));
+        EXPECT_EQ(provider.prop_reads, system_reads() + device_reads() + device_reads(spoiled + 1) + disk_reads());
     }
 }
 
@@ -221,16 +272,17 @@ TEST_F(Report, ASectionEndsWhereTheServiceGivesNoChild) {
 }
 
 TEST_F(Report, OnlyTheFirstDiskIsReadAndAFailedReadStopsIt) {
-    struct Case { const wchar_t* name; PropValue value; std::uint64_t free, max; };
-    const Case cases[] = {{L"szFreeSpace", str(L"  123456789012345 bytes"), 123456789012345ull, 5000000},
-                          {L"szMaxSpace", u32(9), 1000000, 0},
-                          {L"szFreeSpace", {}, 0, 0}};
+    struct Case { const wchar_t* name; PropValue value; std::uint64_t free, max; std::size_t disk_reads; };
+    const Case cases[] = {{L"szFreeSpace", str(L"  123456789012345 bytes"), 123456789012345ull, 5000000, 2},
+                          {L"szMaxSpace", u32(9), 1000000, 0, 2},
+                          {L"szFreeSpace", {}, 0, 0, 1}};
     for (const Case& c : cases) {
         provider.root = complete_root();
         disks().children[0].second.set(c.name, c.value);
         prepare();
         EXPECT_EQ(report.ullFreeSpace, c.free);
         EXPECT_EQ(report.ullMaxSpace, c.max);
+        EXPECT_EQ(provider.prop_reads, system_reads() + device_reads() + disk_reads(c.disk_reads)) << c.name;
     }
 }
 
