@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -195,9 +197,20 @@ TEST_F(Fake, FullLengthNamesWithoutTerminatorMatchOnlyTheWholeField) {
     EXPECT_FALSE(query(false, {long_name.substr(1)}, 300));
 }
 
-TEST_F(Fake, WithoutAProcessSnapshotOrProcessesNothingIsFound) {
+// Our choice: a table with no records matches nothing, so no snapshot is
+// taken at all (rather than a full walk that cannot find anything).
+TEST_F(Fake, AnEmptyTableTakesNoSnapshot) {
+    const Table table({"alpha.exe"}, 64);
+    for (const std::int32_t count : {0, -1, INT32_MIN}) {
+        const NameTable t{table.first, count, 64};
+        EXPECT_FALSE(is_process(t, kFake)) << count;
+        EXPECT_FALSE(is_module(t, kFake)) << count;
+    }
     EXPECT_FALSE(query(true, {}) || query(false, {}));
     EXPECT_EQ(sys.creates, 0) << "an empty table takes no snapshot";
+}
+
+TEST_F(Fake, WithoutAProcessSnapshotOrProcessesNothingIsFound) {
     sys.refuse_process_snapshot = true;
     EXPECT_FALSE(query(false, {"alpha.exe"}) || query(true, {"alpha.exe"}));
     dump_processes(kFake);

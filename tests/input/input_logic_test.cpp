@@ -97,10 +97,20 @@ TEST_F(KeyboardLogic, KeyNameShiftsTheCodeIntoTheKeyMessageFields) {
     }
 }
 
-TEST_F(KeyboardLogic, WithoutRoomNothingIsCalled) {
+TEST_F(KeyboardLogic, KeyDownWithoutRoomCallsNothing) {
     wchar_t buf[1] = {L'#'};
     EXPECT_EQ(key_down(platform, 'A', 0x001E0001, nullptr, 8), 0);
     EXPECT_EQ(key_down(platform, 'A', 0x001E0001, buf, 0), 0);
+    EXPECT_EQ(buf[0], L'#');
+    EXPECT_TRUE(g_log.empty());
+}
+
+// Our choice: the key name adds a check of its own where the platform's
+// answer would otherwise be passed through. A null buffer or a capacity
+// below 1 gives 0 without asking the platform.
+TEST_F(KeyboardLogic, KeyNameRefusesANullBufferOrNoRoomItselfWithoutAskingThePlatform) {
+    wchar_t buf[1] = {L'#'};
+    g_kb.result = 5;  // what the platform would answer
     EXPECT_EQ(key_name(platform, 0x1C, nullptr, 16), 0);
     EXPECT_EQ(key_name(platform, 0x1C, buf, 0), 0);
     EXPECT_EQ(key_name(platform, 0x1C, buf, -1), 0);
