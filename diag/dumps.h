@@ -29,15 +29,15 @@ constexpr std::size_t kSizeTextCapacity = 200;
 constexpr std::size_t kCallerPathCapacity = 260;  // UTF-16 units, and bytes once narrowed
 
 // Two texts per process of a fresh snapshot: kProcName, then its name.
-void dump_processes(const ToolhelpApi& api = system_toolhelp());
+void dump_processes(const ToolhelpApi& api);
 
 // The module list of the first process, in snapshot order, whose executable
 // name equals `process_name` exactly (case counts), framed by the opening
 // and closing texts. A null name matches no process.
-void dump_modules(const char* process_name, const ToolhelpApi& api = system_toolhelp());
+void dump_modules(const char* process_name, const ToolhelpApi& api);
 
 // The framed module list of one process (also when it cannot be listed).
-void dump_module_list(DWORD process_id, const ToolhelpApi& api = system_toolhelp());
+void dump_module_list(DWORD process_id, const ToolhelpApi& api);
 
 // The seven texts of one module.
 void dump_module_entry(ModuleRecord record);

@@ -32,7 +32,7 @@ bool same_name(const char* field, std::size_t capacity, const char* name) noexce
 // A count of 0 or less, or a null first record, matches nothing.
 bool table_matches(const NameTable& table, const char* field, std::size_t capacity) noexcept;
 
-bool is_process(const NameTable& table, const ToolhelpApi& api = system_toolhelp());
-bool is_module(const NameTable& table, const ToolhelpApi& api = system_toolhelp());
+bool is_process(const NameTable& table, const ToolhelpApi& api);
+bool is_module(const NameTable& table, const ToolhelpApi& api);
 
 }  // namespace qz::diag

@@ -17,11 +17,10 @@ BOOL WINAPI process_first(HANDLE snapshot, ProcessRecord* record) { return ::Pro
 BOOL WINAPI process_next(HANDLE snapshot, ProcessRecord* record) { return ::Process32Next(snapshot, record); }
 BOOL WINAPI module_first(HANDLE snapshot, ModuleRecord* record) { return ::Module32First(snapshot, record); }
 BOOL WINAPI module_next(HANDLE snapshot, ModuleRecord* record) { return ::Module32Next(snapshot, record); }
-BOOL WINAPI close_handle(HANDLE handle) { return ::CloseHandle(handle); }
 DWORD WINAPI last_error() { return ::GetLastError(); }
 
 constexpr ToolhelpApi kSystem{create_snapshot, process_first, process_next, module_first,
-                              module_next,     close_handle,  last_error};
+                              module_next,     host::close_kernel_handle, last_error};
 
 // Refusals with ERROR_BAD_LENGTH retried before giving up on a process.
 constexpr int kBadLengthRetries = 4;
@@ -36,7 +35,7 @@ Snapshot take_module_snapshot(const ToolhelpApi& api, DWORD process_id) {
         if (api.last_error() != ERROR_BAD_LENGTH) break;
         handle = api.create(TH32CS_SNAPMODULE, process_id);
     }
-    return Snapshot(api, handle);
+    return Snapshot(handle, SnapshotTraits(api));
 }
 
 }  // namespace qz::diag

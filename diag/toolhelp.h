@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "host/handle.h"
+
 namespace qz::diag {
 
 // The narrow records, named by their tags: with UNICODE defined the plain
@@ -24,8 +26,9 @@ constexpr std::size_t kExeFileCapacity = sizeof(ProcessRecord::szExeFile);
 constexpr std::size_t kModuleNameCapacity = sizeof(ModuleRecord::szModule);
 constexpr std::size_t kExePathCapacity = sizeof(ModuleRecord::szExePath);
 
-// The platform calls a walk makes. system_toolhelp() holds the real ones;
-// tests put stand-ins here to steer failures and count opens and closes.
+// The platform calls a walk makes. system_toolhelp() holds the real ones,
+// which the export shims pass in; tests put stand-ins here to steer failures
+// and count opens and closes.
 struct ToolhelpApi {
     HANDLE(WINAPI* create)(DWORD flags, DWORD process_id);
     BOOL(WINAPI* process_first)(HANDLE snapshot, ProcessRecord* record);
@@ -38,25 +41,16 @@ struct ToolhelpApi {
 
 const ToolhelpApi& system_toolhelp() noexcept;
 
-// Owns one snapshot handle; an invalid handle is held but never closed.
-class Snapshot {
-public:
-    Snapshot(const ToolhelpApi& api, HANDLE handle) noexcept : api_(&api), handle_(handle) {}
-    ~Snapshot() { reset(); }
-    Snapshot(const Snapshot&) = delete;
-    Snapshot& operator=(const Snapshot&) = delete;
-
-    bool valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const noexcept { return handle_; }
-    void reset() noexcept {
-        if (valid()) api_->close(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    const ToolhelpApi* api_;
-    HANDLE handle_;
+// How a snapshot closes: through the table it was taken with, so a stand-in
+// sees every close.
+struct SnapshotTraits : host::KernelHandleTraits {
+    explicit SnapshotTraits(const ToolhelpApi& api) noexcept : api(&api) {}
+    void close(HANDLE h) const noexcept { api->close(h); }
+    const ToolhelpApi* api;
 };
+
+// Owns one snapshot handle; an invalid handle is held but never closed.
+using Snapshot = host::UniqueHandle<SnapshotTraits>;
 
 // How a walk ended.
 enum class Walk {
@@ -76,7 +70,7 @@ Snapshot take_module_snapshot(const ToolhelpApi& api, DWORD process_id);
 template <class Record, class Visit>
 Walk walk_records(const Snapshot& snap, BOOL(WINAPI* first)(HANDLE, Record*),
                   BOOL(WINAPI* next)(HANDLE, Record*), Visit&& visit) {
-    if (!snap.valid()) return Walk::no_snapshot;
+    if (!snap) return Walk::no_snapshot;
     Record record{};
     record.dwSize = sizeof record;
     if (!first(snap.get(), &record)) return Walk::empty;
@@ -90,7 +84,7 @@ Walk walk_records(const Snapshot& snap, BOOL(WINAPI* first)(HANDLE, Record*),
 // Visits every process record of a fresh snapshot until visit(record) returns true.
 template <class Visit>
 Walk walk_processes(const ToolhelpApi& api, Visit&& visit) {
-    Snapshot snap(api, api.create(TH32CS_SNAPPROCESS, 0));
+    Snapshot snap(api.create(TH32CS_SNAPPROCESS, 0), SnapshotTraits(api));
     return walk_records(snap, api.process_first, api.process_next, visit);
 }
 

@@ -1,10 +1,24 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
 
 #include "host/shim.h"
 #include "input/keyboard.h"
 #include "input/mouse.h"
+
+namespace {
+
+// The process's one mouse. It is never destroyed: releasing DirectInput
+// objects while the process unloads its DLLs is not safe; the host calls
+// QZ_ReleaseMouse.
+qz::input::Mouse& process_mouse() {
+    alignas(qz::input::Mouse) static unsigned char storage[sizeof(qz::input::Mouse)];
+    static qz::input::Mouse* const mouse = new (storage) qz::input::Mouse(qz::input::system_direct_input());
+    return *mouse;
+}
+
+}  // namespace
 
 QZ_API std::int32_t KeyDown(std::uint32_t virtual_key, std::int32_t key_data, wchar_t* buffer,
                             std::uint32_t capacity) {
@@ -19,19 +33,19 @@ QZ_API std::int32_t Key_ScancodeToName(std::int32_t code, wchar_t* buffer, std::
 
 QZ_API std::int32_t QZ_ListenMouse(void* window) {
     return qz::guarded(static_cast<std::int32_t>(E_FAIL), [&] {
-        return static_cast<std::int32_t>(qz::input::process_mouse().listen(static_cast<HWND>(window)));
+        return static_cast<std::int32_t>(process_mouse().listen(static_cast<HWND>(window)));
     });
 }
 
 QZ_API std::int32_t QZ_GetMouse(std::int32_t* x, std::int32_t* y) {
     return qz::guarded(static_cast<std::int32_t>(E_FAIL),
-                       [&] { return static_cast<std::int32_t>(qz::input::process_mouse().read(x, y)); });
+                       [&] { return static_cast<std::int32_t>(process_mouse().read(x, y)); });
 }
 
 QZ_API void QZ_UnacquireMouse() {
-    qz::guarded([] { qz::input::process_mouse().unacquire(); });
+    qz::guarded([] { process_mouse().unacquire(); });
 }
 
 QZ_API void QZ_ReleaseMouse() {
-    qz::guarded([] { qz::input::process_mouse().release(); });
+    qz::guarded([] { process_mouse().release(); });
 }

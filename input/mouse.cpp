@@ -1,7 +1,5 @@
 #include "input/mouse.h"
 
-#include <new>
-
 namespace qz::input {
 
 static_assert(sizeof(DIMOUSESTATE2) == 20, "the state read is the 20-byte DIMOUSESTATE2");
@@ -11,17 +9,25 @@ static_assert(sizeof(DIDATAFORMAT) == 24 && sizeof(DIOBJECTDATAFORMAT) == 16,
 static_assert(sizeof(HWND) == 4 && sizeof(HRESULT) == 4, "32-bit window handles and results");
 #endif
 
-HRESULT create_system_direct_input(IDirectInput8A** out) {
+namespace {
+
+HRESULT create_direct_input(IDirectInput8A** out) {
     return DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
                               reinterpret_cast<void**>(out), nullptr);
 }
+
+constexpr DirectInputApi kSystem{create_direct_input};
+
+}  // namespace
+
+const DirectInputApi& system_direct_input() noexcept { return kSystem; }
 
 HRESULT Mouse::listen(HWND window) {
     // An earlier device may hold the mouse exclusively: let it go first.
     release();
 
     ComRef<IDirectInput8A> input;
-    HRESULT hr = create_(input.put());
+    HRESULT hr = api_.create(input.put());
     if (FAILED(hr)) return hr;
     if (!input) return E_FAIL;
 
@@ -63,12 +69,6 @@ void Mouse::release() {
     if (!device_) return;
     device_->Unacquire();
     device_.reset();
-}
-
-Mouse& process_mouse() {
-    alignas(Mouse) static unsigned char storage[sizeof(Mouse)];
-    static Mouse* const mouse = new (storage) Mouse();
-    return *mouse;
 }
 
 }  // namespace qz::input

@@ -13,15 +13,25 @@
 
 namespace qz::input {
 
-// Makes the DirectInput object (narrow-character interface); tests put their own in.
-using CreateDirectInput = HRESULT (*)(IDirectInput8A** out);
-HRESULT create_system_direct_input(IDirectInput8A** out);
+// The platform call the mouse makes: creating the DirectInput object
+// (narrow-character interface). Everything after that goes through the COM
+// interfaces it hands out, which tests replace with their own objects.
+struct DirectInputApi {
+    HRESULT (*create)(IDirectInput8A** out);
+};
+
+// DirectInput8Create for this process's module.
+const DirectInputApi& system_direct_input() noexcept;
 
 constexpr DWORD kMouseCooperativeLevel = DISCL_EXCLUSIVE | DISCL_FOREGROUND;  // 5
 
 class Mouse {
 public:
-    explicit Mouse(CreateDirectInput create = &create_system_direct_input) noexcept : create_(create) {}
+    explicit Mouse(const DirectInputApi& api) noexcept : api_(api) {}
+    // Gives the mouse back before the device goes.
+    ~Mouse() { release(); }
+    Mouse(const Mouse&) = delete;
+    Mouse& operator=(const Mouse&) = delete;
 
     // Creates the mouse device for `window`, sets the DIMOUSESTATE2 format and
     // cooperative level 5 and tries to acquire it (a device that cannot be
@@ -45,13 +55,8 @@ public:
     bool has_device() const noexcept { return static_cast<bool>(device_); }
 
 private:
-    CreateDirectInput create_;
+    DirectInputApi api_;
     ComRef<IDirectInputDevice8A> device_;
 };
-
-// The process's one mouse. It is never destroyed: releasing DirectInput
-// objects while the process unloads its DLLs is not safe; the host calls
-// QZ_ReleaseMouse.
-Mouse& process_mouse();
 
 }  // namespace qz::input

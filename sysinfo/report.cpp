@@ -1,14 +1,14 @@
 #include "sysinfo/report.h"
 
-#include <oleauto.h>
-
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
 #include "host/com_ref.h"
+#include "host/variant.h"
 
 namespace qz::sysinfo {
 
@@ -16,29 +16,14 @@ namespace {
 
 using Container = IDxDiagContainer;
 
-// A VARIANT that is initialised before the read and cleared after it, also
-// when the read failed or the value had the wrong type.
-class Variant {
-public:
-    Variant() { VariantInit(&v_); }
-    ~Variant() { VariantClear(&v_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* get() { return &v_; }
-    const VARIANT& operator*() const { return v_; }
-
-private:
-    VARIANT v_;
-};
-
 bool get_prop(Container* c, const wchar_t* name, VARTYPE type, Variant& value) {
-    return SUCCEEDED(c->GetProp(name, value.get())) && V_VT(&*value) == type;
+    return SUCCEEDED(c->GetProp(name, value.put())) && V_VT(value.get()) == type;
 }
 
 bool read_text(Container* c, const wchar_t* name, char* out, std::size_t size) {
     Variant v;
     if (!get_prop(c, name, VT_BSTR, v)) return false;
-    to_narrow(V_BSTR(&*v), out, size);
+    to_narrow(V_BSTR(v.get()), out, size);
     return true;
 }
 
@@ -50,14 +35,14 @@ bool read_text(Container* c, const wchar_t* name, char (&out)[N]) {
 bool read_u32(Container* c, const wchar_t* name, std::uint32_t& out) {
     Variant v;
     if (!get_prop(c, name, VT_UI4, v)) return false;
-    out = V_UI4(&*v);
+    out = V_UI4(v.get());
     return true;
 }
 
 bool read_flag(Container* c, const wchar_t* name, std::uint32_t& out) {
     Variant v;
     if (!get_prop(c, name, VT_BOOL, v)) return false;
-    out = V_BOOL(&*v) != 0 ? 1 : 0;
+    out = V_BOOL(v.get()) != 0 ? 1 : 0;
     return true;
 }
 
@@ -65,7 +50,7 @@ bool read_flag(Container* c, const wchar_t* name, std::uint32_t& out) {
 bool read_wide_number(Container* c, const wchar_t* name, std::uint64_t& out) {
     Variant v;
     if (!get_prop(c, name, VT_BSTR, v)) return false;
-    const wchar_t* text = V_BSTR(&*v);
+    const wchar_t* text = V_BSTR(v.get());
     out = static_cast<std::uint64_t>(_wtoi64(text ? text : L""));
     return true;
 }
@@ -78,81 +63,155 @@ bool read_narrow_number(Container* c, const wchar_t* name, std::uint64_t& out) {
     return true;
 }
 
+// How a property is read: the type the service gives it and what the record
+// keeps of it.
+enum class Kind {
+    text,         // VT_BSTR, kept as narrow text
+    unused_text,  // VT_BSTR that must be there, though the record has no field for it
+    u32,          // VT_UI4
+    flag,         // VT_BOOL, kept as 1 or 0
+    wide_number,  // VT_BSTR holding a decimal number, kept in 64 bits
+};
+
+// One property of a section and the field of the record it fills.
+template <class Record>
+struct Prop {
+    const wchar_t* name;
+    Kind kind;
+    std::size_t offset;
+    std::size_t size;
+};
+
+// A table entry whose field has the wrong size for its kind does not compile.
+template <class Record>
+constexpr Prop<Record> checked(const wchar_t* name, Kind kind, std::size_t offset, std::size_t size) {
+    const bool fits = kind == Kind::text || size == (kind == Kind::wide_number ? 8u : 4u);
+    return fits ? Prop<Record>{name, kind, offset, size} : throw "the field does not fit the property's kind";
+}
+
+// A property read into the record field of the same name.
+#define QZ_PROP(Record, kind, field) \
+    checked<Record>(L## #field, Kind::kind, offsetof(Record, field), sizeof(Record::field))
+
+bool read_prop(Container* c, const wchar_t* name, Kind kind, char* field, std::size_t size) {
+    switch (kind) {
+        case Kind::text: return read_text(c, name, field, size);
+        case Kind::unused_text: {
+            char unused[kTextSize];
+            return read_text(c, name, unused);
+        }
+        case Kind::u32: return read_u32(c, name, *reinterpret_cast<std::uint32_t*>(field));
+        case Kind::flag: return read_flag(c, name, *reinterpret_cast<std::uint32_t*>(field));
+        case Kind::wide_number: return read_wide_number(c, name, *reinterpret_cast<std::uint64_t*>(field));
+    }
+    return false;
+}
+
+// Reads the properties in their order into `record`, up to the first that is
+// missing or of another type: the fields before it are filled, it and the
+// later ones are left as they were.
+template <class Record, std::size_t N>
+bool read_props(Container* c, const Prop<Record> (&props)[N], Record& record) {
+    for (const Prop<Record>& p : props) {
+        if (!read_prop(c, p.name, p.kind, reinterpret_cast<char*>(&record) + p.offset, p.size)) return false;
+    }
+    return true;
+}
+
+using Device = DisplayDeviceInfo;
+constexpr Prop<Device> kDeviceProps[] = {
+    QZ_PROP(Device, text, szDescription),
+    {L"szKeyDeviceID", Kind::unused_text, 0, 0},
+    QZ_PROP(Device, text, szKeyDeviceKey),
+    QZ_PROP(Device, text, szManufacturer),
+    QZ_PROP(Device, text, szChipType),
+    QZ_PROP(Device, text, szDACType),
+    {L"szRevision", Kind::unused_text, 0, 0},
+    QZ_PROP(Device, text, szDisplayMemoryEnglish),
+    QZ_PROP(Device, u32, dwWidth),
+    QZ_PROP(Device, u32, dwHeight),
+    QZ_PROP(Device, u32, dwBpp),
+    QZ_PROP(Device, u32, dwRefreshRate),
+    QZ_PROP(Device, text, szMonitorName),
+    QZ_PROP(Device, text, szDriverName),
+    QZ_PROP(Device, text, szDriverVersion),
+    QZ_PROP(Device, text, szDriverAttributes),
+    QZ_PROP(Device, text, szVendorId),
+    QZ_PROP(Device, text, szDeviceId),
+    QZ_PROP(Device, text, szSubSysId),
+    QZ_PROP(Device, text, szRevisionId),
+    QZ_PROP(Device, u32, dwWHQLLevel),
+    QZ_PROP(Device, flag, bDDAccelerationEnabled),
+    QZ_PROP(Device, flag, b3DAccelerationExists),
+    QZ_PROP(Device, flag, b3DAccelerationEnabled),
+    QZ_PROP(Device, flag, bAGPEnabled),
+};
+
+using System = SysInfoReport;
+constexpr Prop<System> kSystemProps[] = {
+    QZ_PROP(System, u32, dwOSMajorVersion),
+    QZ_PROP(System, u32, dwOSMinorVersion),
+    QZ_PROP(System, u32, dwOSBuildNumber),
+    QZ_PROP(System, u32, dwOSPlatformID),
+    QZ_PROP(System, u32, dwDirectXVersionMajor),
+    QZ_PROP(System, u32, dwDirectXVersionMinor),
+    QZ_PROP(System, text, szDirectXVersionLetter),
+    QZ_PROP(System, flag, bDebug),
+    QZ_PROP(System, wide_number, ullPhysicalMemory),
+    QZ_PROP(System, text, szProcessorEnglish),
+    QZ_PROP(System, text, szSystemManufacturerEnglish),
+    QZ_PROP(System, text, szSystemModelEnglish),
+    QZ_PROP(System, text, szCSDVersion),
+    QZ_PROP(System, text, szOSEnglish),
+    QZ_PROP(System, text, szLanguagesEnglish),
+};
+
+#undef QZ_PROP
+
 bool open_child(Container* parent, const wchar_t* name, ComRef<Container>& child) {
     return SUCCEEDED(parent->GetChildContainer(name, child.put())) && child;
 }
 
-// The name of child `index`, always terminated; false when the service
-// refuses (for instance a name that does not fit the buffer).
-bool child_name(Container* parent, DWORD index, wchar_t (&name)[kChildNameSize]) {
+// Child `index` of `parent`, opened under the name the service gives it;
+// false when the service refuses the name (for instance one that does not
+// fit the buffer) or the child.
+bool open_child_at(Container* parent, DWORD index, ComRef<Container>& child) {
+    wchar_t name[kChildNameSize];
     name[0] = L'\0';
     const HRESULT hr = parent->EnumChildContainerNames(index, name, kChildNameSize);
     name[kChildNameSize - 1] = L'\0';
-    return SUCCEEDED(hr);
+    return SUCCEEDED(hr) && open_child(parent, name, child);
 }
 
-bool read_device(Container* c, DisplayDeviceInfo& d) {
-    char unused[kTextSize];
-    return read_text(c, L"szDescription", d.szDescription) &&
-           read_text(c, L"szKeyDeviceID", unused) &&
-           read_text(c, L"szKeyDeviceKey", d.szKeyDeviceKey) &&
-           read_text(c, L"szManufacturer", d.szManufacturer) &&
-           read_text(c, L"szChipType", d.szChipType) &&
-           read_text(c, L"szDACType", d.szDACType) &&
-           read_text(c, L"szRevision", unused) &&
-           read_text(c, L"szDisplayMemoryEnglish", d.szDisplayMemoryEnglish) &&
-           read_u32(c, L"dwWidth", d.dwWidth) &&
-           read_u32(c, L"dwHeight", d.dwHeight) &&
-           read_u32(c, L"dwBpp", d.dwBpp) &&
-           read_u32(c, L"dwRefreshRate", d.dwRefreshRate) &&
-           read_text(c, L"szMonitorName", d.szMonitorName) &&
-           read_text(c, L"szDriverName", d.szDriverName) &&
-           read_text(c, L"szDriverVersion", d.szDriverVersion) &&
-           read_text(c, L"szDriverAttributes", d.szDriverAttributes) &&
-           read_text(c, L"szVendorId", d.szVendorId) &&
-           read_text(c, L"szDeviceId", d.szDeviceId) &&
-           read_text(c, L"szSubSysId", d.szSubSysId) &&
-           read_text(c, L"szRevisionId", d.szRevisionId) &&
-           read_u32(c, L"dwWHQLLevel", d.dwWHQLLevel) &&
-           read_flag(c, L"bDDAccelerationEnabled", d.bDDAccelerationEnabled) &&
-           read_flag(c, L"b3DAccelerationExists", d.b3DAccelerationExists) &&
-           read_flag(c, L"b3DAccelerationEnabled", d.b3DAccelerationEnabled) &&
-           read_flag(c, L"bAGPEnabled", d.bAGPEnabled);
+// Opens the list `name` of the root and gives its number of entries: 0 when
+// it is missing or cannot count them.
+DWORD open_list(Container* root, const wchar_t* name, ComRef<Container>& list) {
+    DWORD n = 0;
+    if (!open_child(root, name, list) || FAILED(list->GetNumberOfChildContainers(&n))) return 0;
+    return n;
 }
 
 // The count is set only when the walk gets to its end; a failure on the way
 // leaves it 0 and the device being read as far as it got.
 void display_walk(Container* root, SysInfoReport& r) {
     ComRef<Container> devices;
-    if (!open_child(root, L"DxDiag_DisplayDevices", devices)) return;
-    DWORD n = 0;
-    if (FAILED(devices->GetNumberOfChildContainers(&n)) || n == 0) {
-        r.dwDisplayDeviceCount = 0;
-        return;
-    }
+    const DWORD n = open_list(root, L"DxDiag_DisplayDevices", devices);
     for (DWORD i = 0; i < n; ++i) {
         if (i == kMaxDisplayDevices) {
             r.dwDisplayDeviceCount = kMaxDisplayDevices;
             return;
         }
-        wchar_t name[kChildNameSize];
-        if (!child_name(devices.get(), i, name)) return;
         ComRef<Container> device;
-        if (!open_child(devices.get(), name, device)) return;
-        if (!read_device(device.get(), r.displayDevices[i])) return;
+        if (!open_child_at(devices.get(), i, device) || !read_props(device.get(), kDeviceProps, r.displayDevices[i]))
+            return;
     }
     r.dwDisplayDeviceCount = n;
 }
 
 void first_disk(Container* root, SysInfoReport& r) {
     ComRef<Container> disks;
-    if (!open_child(root, L"DxDiag_LogicalDisks", disks)) return;
-    DWORD n = 0;
-    if (FAILED(disks->GetNumberOfChildContainers(&n)) || n == 0) return;
-    wchar_t name[kChildNameSize];
-    if (!child_name(disks.get(), 0, name)) return;
     ComRef<Container> disk;
-    if (!open_child(disks.get(), name, disk)) return;
+    if (open_list(root, L"DxDiag_LogicalDisks", disks) == 0 || !open_child_at(disks.get(), 0, disk)) return;
     read_narrow_number(disk.get(), L"szFreeSpace", r.ullFreeSpace) &&
         read_narrow_number(disk.get(), L"szMaxSpace", r.ullMaxSpace);
 }
@@ -160,24 +219,7 @@ void first_disk(Container* root, SysInfoReport& r) {
 void system_section(Container* root, SysInfoReport& r) {
     ComRef<Container> sys;
     if (!open_child(root, L"DxDiag_SystemInfo", sys)) return;
-    Container* c = sys.get();
-    const bool complete =
-        read_u32(c, L"dwOSMajorVersion", r.dwOSMajorVersion) &&
-        read_u32(c, L"dwOSMinorVersion", r.dwOSMinorVersion) &&
-        read_u32(c, L"dwOSBuildNumber", r.dwOSBuildNumber) &&
-        read_u32(c, L"dwOSPlatformID", r.dwOSPlatformID) &&
-        read_u32(c, L"dwDirectXVersionMajor", r.dwDirectXVersionMajor) &&
-        read_u32(c, L"dwDirectXVersionMinor", r.dwDirectXVersionMinor) &&
-        read_text(c, L"szDirectXVersionLetter", r.szDirectXVersionLetter) &&
-        read_flag(c, L"bDebug", r.bDebug) &&
-        read_wide_number(c, L"ullPhysicalMemory", r.ullPhysicalMemory) &&
-        read_text(c, L"szProcessorEnglish", r.szProcessorEnglish) &&
-        read_text(c, L"szSystemManufacturerEnglish", r.szSystemManufacturerEnglish) &&
-        read_text(c, L"szSystemModelEnglish", r.szSystemModelEnglish) &&
-        read_text(c, L"szCSDVersion", r.szCSDVersion) &&
-        read_text(c, L"szOSEnglish", r.szOSEnglish) &&
-        read_text(c, L"szLanguagesEnglish", r.szLanguagesEnglish);
-    if (!complete) return;
+    if (!read_props(sys.get(), kSystemProps, r)) return;
     format_os_name(r);
     display_walk(root, r);
     first_disk(root, r);

@@ -77,7 +77,8 @@ static_assert(sizeof(DXDIAG_INIT_PARAMS) == 16, "DXDIAG_INIT_PARAMS is 16 bytes 
 DXDIAG_INIT_PARAMS init_params() noexcept;
 
 // Builds the report from a provider the caller owns (the provider gets back
-// every reference taken here). Returns false, with the report untouched, when
+// every reference taken here). The provider is this code's seam: the export
+// passes the system's, tests their own service. Returns false, with the report untouched, when
 // Initialize or GetRootContainer fails; otherwise the report is cleared and
 // refilled as far as the service answers, and the processor fields always.
 bool prepare(IDxDiagProvider* provider, SysInfoReport& report);

@@ -36,7 +36,10 @@ QZ_API int QZ_InvariantCompare(const wchar_t* a, int a_len, const wchar_t* b, in
 
 QZ_API int QZ_InvariantFindStr(const wchar_t* source, int source_len, const wchar_t* value, int value_len,
                                int* found) {
-    return qz::guarded(-1, [&] { return qz::text::invariant_find(source, source_len, value, value_len, found); });
+    return qz::guarded(-1, [&] {
+        return qz::text::invariant_find(qz::text::system_invariant_search(), source, source_len, value, value_len,
+                                        found);
+    });
 }
 
 QZ_API int QZ_mbscpy_s(unsigned char* dest, std::size_t size, const unsigned char* src) {
@@ -54,7 +57,8 @@ QZ_API int QZ_swprintf_s(wchar_t* dest, std::size_t size, const wchar_t* format,
 QZ_API int QZ_swprintf_p(wchar_t* dest, std::size_t size, const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    const int r = qz::guarded(-1, [&] { return qz::text::format_wide_positional(dest, size, format, args); });
+    const int r = qz::guarded(
+        -1, [&] { return qz::text::format_wide_positional(qz::text::system_positional(), dest, size, format, args); });
     va_end(args);
     return r;
 }

@@ -18,51 +18,24 @@ namespace {
 // The positional formatters are looked up in the loaded msvcrt.dll rather
 // than imported: not every msvcrt.dll has the plain forms (Wine's lacks
 // them), and a missing import would keep the whole library from loading.
-// The forms taking a locale, called with null (the current locale), stand in.
-using MeasureP = int(__cdecl*)(const wchar_t*, va_list);
-using WriteP = int(__cdecl*)(wchar_t*, size_t, const wchar_t*, va_list);
-using MeasurePL = int(__cdecl*)(const wchar_t*, _locale_t, va_list);
-using WritePL = int(__cdecl*)(wchar_t*, size_t, const wchar_t*, _locale_t, va_list);
+template <class Entry>
+void look_up(HMODULE crt, const char* name, Entry& entry) noexcept {
+    entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(crt, name)));
+}
 
-struct PositionalFormatters {
-    MeasureP measure = nullptr;
-    WriteP write = nullptr;
-    MeasurePL measure_l = nullptr;
-    WritePL write_l = nullptr;
-
-    PositionalFormatters() {
-        HMODULE crt = GetModuleHandleW(L"msvcrt.dll");
-        if (crt == nullptr) return;
-        auto find = [crt](const char* name) { return reinterpret_cast<void*>(GetProcAddress(crt, name)); };
-        measure = reinterpret_cast<MeasureP>(find("_vscwprintf_p"));
-        write = reinterpret_cast<WriteP>(find("_vswprintf_p"));
-        measure_l = reinterpret_cast<MeasurePL>(find("_vscwprintf_p_l"));
-        write_l = reinterpret_cast<WritePL>(find("_vswprintf_p_l"));
+PositionalApi find_positional() noexcept {
+    PositionalApi api{};
+    if (HMODULE crt = GetModuleHandleW(L"msvcrt.dll")) {
+        look_up(crt, "_vscwprintf_p", api.measure);
+        look_up(crt, "_vswprintf_p", api.write);
+        look_up(crt, "_vscwprintf_p_l", api.measure_l);
+        look_up(crt, "_vswprintf_p_l", api.write_l);
     }
-};
-
-const PositionalFormatters& positional() {
-    static const PositionalFormatters formatters;
-    return formatters;
+    return api;
 }
-
-int measure_positional(const wchar_t* format, va_list args) {
-    const auto& f = positional();
-    if (f.measure && f.write) return f.measure(format, args);
-    if (f.measure_l && f.write_l) return f.measure_l(format, nullptr, args);
-    return -1;  // no positional formatter in this runtime
-}
-
-int write_positional(wchar_t* dest, std::size_t size, const wchar_t* format, va_list args) {
-    const auto& f = positional();
-    if (f.measure && f.write) return f.write(dest, size, format, args);
-    return f.write_l(dest, size, format, nullptr, args);
-}
-
-using Measure = int (*)(const wchar_t*, va_list);
-using Write = int (*)(wchar_t*, std::size_t, const wchar_t*, va_list);
 
 // Measures first, and lets the runtime write only what fits.
+template <class Measure, class Write>
 int format_checked(wchar_t* dest, std::size_t size, const wchar_t* format, va_list args, Measure measure,
                    Write write) {
     if (dest == nullptr || size == 0) return -1;
@@ -102,8 +75,24 @@ int format_wide(wchar_t* dest, std::size_t size, const wchar_t* format, va_list 
         [](wchar_t* d, std::size_t s, const wchar_t* f, va_list a) { return vswprintf_s(d, s, f, a); });
 }
 
-int format_wide_positional(wchar_t* dest, std::size_t size, const wchar_t* format, va_list args) noexcept {
-    return format_checked(dest, size, format, args, measure_positional, write_positional);
+const PositionalApi& system_positional() noexcept {
+    static const PositionalApi api = find_positional();
+    return api;
+}
+
+int format_wide_positional(const PositionalApi& api, wchar_t* dest, std::size_t size, const wchar_t* format,
+                           va_list args) noexcept {
+    if (api.measure && api.write) return format_checked(dest, size, format, args, api.measure, api.write);
+    if (api.measure_l && api.write_l) {
+        const auto measure = [&api](const wchar_t* f, va_list a) { return api.measure_l(f, nullptr, a); };
+        const auto write = [&api](wchar_t* d, std::size_t s, const wchar_t* f, va_list a) {
+            return api.write_l(d, s, f, nullptr, a);
+        };
+        return format_checked(dest, size, format, args, measure, write);
+    }
+    // No positional formatter in this runtime: no text fits.
+    const auto none = [](auto&&...) { return -1; };
+    return format_checked(dest, size, format, args, none, none);
 }
 
 int compare_ignoring_case(const wchar_t* a, const wchar_t* b) noexcept {

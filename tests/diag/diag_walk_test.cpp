@@ -104,7 +104,11 @@ BOOL fake_module(HANDLE h, ModuleRecord* r, bool first) {
 QZ_FAKE_FIRST_NEXT(process, ProcessRecord)
 QZ_FAKE_FIRST_NEXT(module, ModuleRecord)
 
-BOOL WINAPI fake_close(HANDLE h) { return sys.open.erase(h) ? ++sys.closes, TRUE : (++sys.bad_closes, FALSE); }
+// Spoils the thread's last-error code, as the system's close may.
+BOOL WINAPI fake_close(HANDLE h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return sys.open.erase(h) ? ++sys.closes, TRUE : (++sys.bad_closes, FALSE);
+}
 DWORD WINAPI fake_last_error() { return sys.error; }
 
 constexpr ToolhelpApi kFake{fake_create,      fake_process_first, fake_process_next, fake_module_first,
@@ -187,6 +191,20 @@ TEST_F(Fake, AThrowingVisitorStillClosesBothSnapshots) {
     EXPECT_THROW(walk_processes(kFake, each_process), std::runtime_error);
     EXPECT_EQ(sys.creates, 3) << "system process refused, alpha's module snapshot opened";
     EXPECT_EQ(sys.closes, 2);
+}
+
+TEST_F(Fake, SnapshotsCloseThroughTheTableAndKeepTheLastErrorCode) {
+    constexpr DWORD kPlanted = 0x20005678;
+    SetLastError(kPlanted);
+    EXPECT_TRUE(query(true, {"target.dll"}));
+    EXPECT_EQ(sys.closes, 3) << "the process snapshot and the module snapshots of alpha and beta";
+    EXPECT_EQ(GetLastError(), kPlanted);
+    {
+        Snapshot held(fake_create(TH32CS_SNAPPROCESS, 0), SnapshotTraits(kFake));
+        SetLastError(kPlanted + 1);
+    }
+    EXPECT_EQ(sys.closes, 4);
+    EXPECT_EQ(GetLastError(), kPlanted + 1);
 }
 
 TEST_F(Fake, FullLengthNamesWithoutTerminatorMatchOnlyTheWholeField) {

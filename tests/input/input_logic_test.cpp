@@ -50,13 +50,13 @@ int WINAPI fake_key_name(LONG param, LPWSTR, int) {
 class KeyboardLogic : public ::testing::Test {
 protected:
     void SetUp() override { g_kb = KeyboardFake{}, g_log.clear(); }
-    const qz::input::KeyboardPlatform platform{&fake_get_state, &fake_to_unicode, &fake_key_name};
+    const qz::input::KeyboardApi api{&fake_get_state, &fake_to_unicode, &fake_key_name};
 };
 
 TEST_F(KeyboardLogic, PassesTheScanCodeFlagsZeroAndTheStateJustRead) {
     wchar_t buf[6] = {L'#', L'#', L'#', L'#', L'#', L'#'};
     // Key-up, previous-state, context and extended bits never reach the scan code.
-    key_down(platform, 'A', static_cast<std::int32_t>(0xFFFE0001u), buf, 6);
+    key_down(api, 'A', static_cast<std::int32_t>(0xFFFE0001u), buf, 6);
     EXPECT_EQ(g_log, (Log{"state", "unicode"}));
     EXPECT_EQ(g_kb.vk, static_cast<UINT>('A'));
     EXPECT_EQ(g_kb.scan, 0xFEu);
@@ -74,14 +74,14 @@ TEST_F(KeyboardLogic, ResultPassesThroughAndTheLastUnitIsZero) {
     for (const auto& r : rows) {
         g_kb.produce = r.produce, g_kb.result = r.result;
         wchar_t buf[5] = {L'#', L'#', L'#', L'#', L'#'};
-        EXPECT_EQ(key_down(platform, 'X', 0, buf, 4), r.result) << r.produce;
+        EXPECT_EQ(key_down(api, 'X', 0, buf, 4), r.result) << r.produce;
         EXPECT_EQ(std::wstring(buf), r.text);
         EXPECT_EQ(buf[4], L'#') << "wrote past the capacity";
     }
     // An unreadable key state: nothing translated, a clear buffer.
     g_kb.state_ok = false, g_kb.result = 1;
     wchar_t buf[3] = {L'#', L'#', L'#'};
-    EXPECT_EQ(key_down(platform, 'A', 0x001E0001, buf, 3), 0);
+    EXPECT_EQ(key_down(api, 'A', 0x001E0001, buf, 3), 0);
     EXPECT_EQ(g_log.back(), "state");
     for (wchar_t c : buf) EXPECT_EQ(c, 0);
 }
@@ -92,15 +92,15 @@ TEST_F(KeyboardLogic, KeyNameShiftsTheCodeIntoTheKeyMessageFields) {
     const std::pair<std::uint32_t, std::uint32_t> rows[] = {
         {0x1C, 0x001C0000}, {0x11C, 0x011C0000} /* extended: bit 24 */, {0xFFFF811Cu, 0x811C0000u}};
     for (auto [code, param] : rows) {
-        EXPECT_EQ(key_name(platform, static_cast<std::int32_t>(code), buf, 16), 5);
+        EXPECT_EQ(key_name(api, static_cast<std::int32_t>(code), buf, 16), 5);
         EXPECT_EQ(static_cast<std::uint32_t>(g_kb.name_param), param) << std::hex << code;
     }
 }
 
 TEST_F(KeyboardLogic, KeyDownWithoutRoomCallsNothing) {
     wchar_t buf[1] = {L'#'};
-    EXPECT_EQ(key_down(platform, 'A', 0x001E0001, nullptr, 8), 0);
-    EXPECT_EQ(key_down(platform, 'A', 0x001E0001, buf, 0), 0);
+    EXPECT_EQ(key_down(api, 'A', 0x001E0001, nullptr, 8), 0);
+    EXPECT_EQ(key_down(api, 'A', 0x001E0001, buf, 0), 0);
     EXPECT_EQ(buf[0], L'#');
     EXPECT_TRUE(g_log.empty());
 }
@@ -111,9 +111,9 @@ TEST_F(KeyboardLogic, KeyDownWithoutRoomCallsNothing) {
 TEST_F(KeyboardLogic, KeyNameRefusesANullBufferOrNoRoomItselfWithoutAskingThePlatform) {
     wchar_t buf[1] = {L'#'};
     g_kb.result = 5;  // what the platform would answer
-    EXPECT_EQ(key_name(platform, 0x1C, nullptr, 16), 0);
-    EXPECT_EQ(key_name(platform, 0x1C, buf, 0), 0);
-    EXPECT_EQ(key_name(platform, 0x1C, buf, -1), 0);
+    EXPECT_EQ(key_name(api, 0x1C, nullptr, 16), 0);
+    EXPECT_EQ(key_name(api, 0x1C, buf, 0), 0);
+    EXPECT_EQ(key_name(api, 0x1C, buf, -1), 0);
     EXPECT_EQ(buf[0], L'#');
     EXPECT_TRUE(g_log.empty());
 }
@@ -213,6 +213,8 @@ HRESULT fake_create(IDirectInput8A** out) {
     return S_OK;
 }
 
+const qz::input::DirectInputApi kFakeInput{&fake_create};
+
 class MouseLogic : public ::testing::Test {
 protected:
     void SetUp() override { g_log.clear(), g_script = Script{}; }
@@ -224,7 +226,7 @@ protected:
     }
     static Log take_log() { return std::exchange(g_log, {}); }
 
-    qz::input::Mouse mouse{&fake_create};
+    qz::input::Mouse mouse{kFakeInput};
     const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x1234));
 };
 
@@ -253,7 +255,7 @@ TEST_F(MouseLogic, FailedListenReturnsTheStepsResultAndKeepsAPartlyConfiguredDev
     for (const auto& r : rows) {
         g_script = Script{};
         g_script.*r.step = r.hr;
-        qz::input::Mouse fresh{&fake_create};
+        qz::input::Mouse fresh{kFakeInput};
         EXPECT_EQ(fresh.listen(window), r.hr);
         EXPECT_EQ(take_log(), r.log);
         for (auto* in : g_inputs) EXPECT_EQ(in->refs, 0u) << "the input object is never kept";
