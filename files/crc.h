@@ -10,7 +10,7 @@
 namespace qz::files {
 
 // The file is summed through one buffer of this size, whatever its length.
-constexpr std::size_t kCrcChunk = std::size_t{1} << 20;
+constexpr std::size_t kCrcChunk = std::size_t{256} << 10;
 
 // Opens a file for reading without denying other readers or writers (as
 // the runtime's deny-none share mode does). Invalid handle on failure,

@@ -41,8 +41,9 @@ TEST(Crc, ValuesAndSizesMatchZlibWhileAWriterHoldsTheFile) {
     // 0xCBF43926 is -873187034 as the signed integer a script sees.
     std::vector<std::pair<std::string, std::uint32_t>> cases = {
         {"123456789", 0xCBF43926u}, {std::string(1, '\0'), 0xD202EF8Du}, {"", 0}};
-    const std::size_t b = qz::files::kCrcChunk;
-    for (std::size_t n : {b - 1, b, b + 1, 3 * b + 7}) {
+    // Around the read buffer, and around the 1 MiB buffer of earlier releases.
+    const std::size_t b = qz::files::kCrcChunk, m = std::size_t{1} << 20;
+    for (std::size_t n : {b - 1, b, b + 1, 2 * b - 1, 2 * b + 1, 3 * b + 7, m - 1, m, m + 1}) {
         cases.emplace_back(qz::test::files::pseudo_random_bytes(n), 0);
         cases.back().second = zlib_crc(cases.back().first);
     }
