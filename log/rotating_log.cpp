@@ -118,7 +118,8 @@ void write(const char* message, std::int32_t level) {
         std::array<logging::attribute_set, 3> sets;
         const severity_level levels[] = {severity_level::info, severity_level::warning, severity_level::error};
         for (std::size_t i = 0; i < sets.size(); ++i)
-            sets[i].insert(logging::trivial::severity.get_name(), logging::attributes::constant<severity_level>(levels[i]));
+            sets[i].insert(logging::trivial::severity.get_name(),
+                           logging::attributes::constant<severity_level>(levels[i]));
         return sets;
     }();
     static const auto core = logging::core::get();  // the process's logging core, for good

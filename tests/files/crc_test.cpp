@@ -68,6 +68,19 @@ TEST(Crc, FailuresGiveZeroFromBoth) {
     }
 }
 
+TEST(Crc, FileLockedAgainstReadingGivesZeroFromBoth) {
+    TempDir dir;
+    const std::string path = dir.file("f");
+    const std::string bytes = qz::test::files::pseudo_random_bytes(2 * qz::files::kCrcChunk + 3);
+    write_file(path, bytes);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // shares nothing
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(crc_export()(path.c_str()), 0);
+    EXPECT_EQ(size_export()(path.c_str()), 0);
+    CloseHandle(h);
+    EXPECT_EQ(crc_of(path), zlib_crc(bytes));  // and once it is let go, the whole sum
+}
+
 TEST(Crc, LongPathsGiveTheFilesValuesOrZero) {
     TempDir dir;
     const std::string bytes = "long path contents";

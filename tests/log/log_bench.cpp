@@ -1,18 +1,20 @@
 // Cost of one log line. First QZLog_Log of the DLL beside the plainest way to
 // put the same line in a file (the local time, the line formatted into a
-// buffer, one WriteFile each) and that ratio; then a profile of one call,
-// the pieces of a Boost.Log record timed one by one in this process's own
-// logging core, configured as the library configures its own, each stage
-// adding one piece to the one before; then the library's own code (the log
-// library's init and write, linked in) on that core. Not a test: it prints
-// figures. Rounds of the export and of the baseline alternate, so that drift
-// in the machine's load falls on both; the fastest round of each is reported.
+// buffer, one WriteFile each) and that ratio; then a profile of one call:
+// the pieces of a Boost.Log record made the usual way (a severity_logger per
+// call, the four common attributes, a record stream, the stream formatter of
+// the log's line) timed in this process's own logging core, each stage
+// adding one piece to the one before, then the log library's own init and
+// write (linked in) on that core, with its file sink; then the clocks and
+// the file stream alone. Not a test: it prints figures.
+// Rounds of the export and of the baseline alternate, so that drift in the
+// machine's load falls on both; the fastest round of each is reported.
 // Short rounds, many of them: on a busy machine the fastest round is then
 // one that nothing else interrupted.
-//   usage: log_bench [LINES] [ROUNDS]   (lines per round, default 1000 and 100)
 // The measuring runs in a child process inside a scratch folder, so that the
 // log files, which the logging core keeps open until the process ends, can
 // be deleted afterwards; the child writes its figures to report.txt there.
+//   usage: log_bench [LINES] [ROUNDS]   (lines per round, default 1000 and 100)
 #include <windows.h>
 
 #include <boost/log/core.hpp>
@@ -91,7 +93,7 @@ auto line_format() {
                         << logging::trivial::severity << " - " << expr::smessage;
 }
 
-// One record as the library's write makes it; `stream`: the message is put in.
+// One record made the usual way; `stream`: the message is put in through a record stream.
 void one_record(bool stream) {
     logging::sources::severity_logger<severity_level> logger;
     if (auto record = logger.open_record(keywords::severity = severity_level::info)) {
@@ -141,7 +143,8 @@ int measure(int lines, int rounds, std::FILE* out) {
             t_plain = std::min(t_plain, best_us(1, lines, [&] { plain.line(kMessage); }));
         }
     }
-    std::fprintf(out, "rounds of %d lines of %zu characters, best of %d alternating rounds\n", lines, sizeof kMessage + 16, rounds);
+    std::fprintf(out, "rounds of %d lines of %zu characters, best of %d alternating rounds\n", lines,
+                 sizeof kMessage + 16, rounds);
     std::fprintf(out, "QZLog_Log                           %8.0f lines/s  %6.2f us/line\n", 1e6 / t_export, t_export);
     std::fprintf(out, "GetLocalTime+snprintf+WriteFile     %8.0f lines/s  %6.2f us/line\n", 1e6 / t_plain, t_plain);
     std::fprintf(out, "ratio: QZLog_Log / one WriteFile per line = %.2f\n\n", t_plain / t_export);
