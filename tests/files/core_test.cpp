@@ -2,6 +2,7 @@
 // change size between measuring and summing, reads that fail, buffers at
 // unaligned addresses, the CRC-32 code itself against zlib, and file times
 // or buffers the date text does not fit.
+#include <cpuid.h>
 #include <gtest/gtest.h>
 #include <libdeflate.h>
 
@@ -43,6 +44,19 @@ TEST(FilesCore, CrcOfEveryLengthAndRandomSplitsEqualsZlib) {
     EXPECT_EQ(qz::test::files::first_difference_from_zlib(
                   [](std::uint32_t c, const unsigned char* p, std::size_t n) { return libdeflate_crc32(c, p, n); }),
               "");
+}
+
+// libdeflate's record of the processor's features (lib/x86/cpu_features.c),
+// which its CRC-32 dispatch chooses by.
+extern "C" volatile std::uint32_t libdeflate_x86_cpu_features;
+
+TEST(FilesCore, CrcDispatchFindsTheCarryLessMultiplyTheProcessorHas) {
+    EXPECT_EQ(libdeflate_crc32(0, "123456789", 9), 0xCBF43926u);  // by now a sum has asked CPUID
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    ASSERT_TRUE(__get_cpuid(1, &a, &b, &c, &d));
+    const bool pclmulqdq = (c >> 1) & 1u;
+    RecordProperty("pclmulqdq", pclmulqdq ? "yes" : "no");
+    EXPECT_EQ((libdeflate_x86_cpu_features & 0x2u) != 0, pclmulqdq) << std::hex << libdeflate_x86_cpu_features;
 }
 
 TEST(FilesCore, UnalignedBuffersOfOddSizesGiveTheSameSum) {
