@@ -1,6 +1,6 @@
 #include "files/crc.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <memory>
@@ -22,17 +22,17 @@ bool crc_of_open_file(HANDLE file, std::uint64_t limit, unsigned char* buffer, s
     if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
     // ReadFile takes a 32-bit count; keep each read well inside it.
     const std::size_t chunk = std::min<std::size_t>(buffer_size, std::size_t{1} << 30);
-    uLong running = crc32(0L, Z_NULL, 0);
+    std::uint32_t running = 0;
     std::uint64_t left = limit;
     while (left > 0) {
         const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(left, chunk));
         DWORD got = 0;
         if (!ReadFile(file, buffer, want, &got, nullptr)) return false;
         if (got == 0) break;  // the file ended early: it shrank since it was measured
-        running = crc32(running, buffer, got);
+        running = libdeflate_crc32(running, buffer, got);
         left -= got;
     }
-    crc = static_cast<std::uint32_t>(running);
+    crc = running;
     return true;
 }
 

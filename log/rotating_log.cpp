@@ -1,17 +1,23 @@
 #include "log/rotating_log.h"
 
+#include <windows.h>
+
+#include <array>
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <boost/log/attributes/attribute_value_impl.hpp>
+#include <boost/log/attributes/clock.hpp>
+#include <boost/log/attributes/constant.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
-#include <boost/log/sources/record_ostream.hpp>
-#include <boost/log/sources/severity_logger.hpp>
-#include <boost/log/support/date_time.hpp>
 #include <boost/log/trivial.hpp>
 #include <boost/log/utility/exception_handler.hpp>
-#include <boost/log/utility/setup/common_attributes.hpp>
 #include <boost/log/utility/setup/file.hpp>
 #include <memory>
 #include <mutex>
+#include <string>
+
+#include "log/line_format.h"
 
 namespace logging = boost::log;
 namespace expr = boost::log::expressions;
@@ -24,6 +30,45 @@ namespace {
 
 std::mutex g_init_mutex;
 bool g_initialised = false;
+
+// Rotation at local midnight: Boost's rule (rotation_at_time_point at
+// 00:00:00), asked only when the local date has changed since it was last
+// asked. Between two records of the same local date no midnight can have
+// passed, so the rule would answer no; asking it costs a whole time-zone
+// look-up (its clock reads std::time), while the date here comes from the
+// clock the records' time stamps use (microsec_clock, the same local-time
+// conversion as the rule's), and only once per second of the system clock
+// (within one second the local date cannot change). Called by the sink
+// under its lock.
+class MidnightRule {
+public:
+    bool operator()() {
+        const ULONGLONG second = system_second();
+        if (second == checked_second_) return false;
+        checked_second_ = second;
+        const auto today = boost::posix_time::microsec_clock::local_time().date();
+        if (today == asked_on_) return false;
+        asked_on_ = today;
+        return rule_();
+    }
+    // Asks the rule whatever the date (a file was opened: the rule's count starts).
+    void ask() {
+        checked_second_ = system_second();
+        asked_on_ = boost::posix_time::microsec_clock::local_time().date();
+        rule_();
+    }
+
+private:
+    static ULONGLONG system_second() {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        return ((ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 10000000u;
+    }
+
+    sinks::file::rotation_at_time_point rule_{0, 0, 0};
+    boost::gregorian::date asked_on_;  // not a date until the first question
+    ULONGLONG checked_second_ = 0;
+};
 
 }  // namespace
 
@@ -48,31 +93,45 @@ void init() {
         // before midnight would then not make the first one after it begin a
         // new file. Asking it whenever a file is opened starts the count
         // when the log begins writing.
-        auto midnight = std::make_shared<sinks::file::rotation_at_time_point>(0, 0, 0);
+        auto midnight = std::make_shared<MidnightRule>();
         auto sink = logging::add_file_log(
             keywords::file_name = "qzlog_%N.txt",
             keywords::rotation_size = kRotationSize,
             keywords::time_based_rotation = [midnight] { return (*midnight)(); },
-            keywords::format =
-                (expr::stream << expr::format_date_time<boost::posix_time::ptime>("TimeStamp", "%H:%M:%S")
-                              << ": " << logging::trivial::severity << " - " << expr::smessage),
+            keywords::format = &format_line,
             keywords::auto_flush = true);
-        sink->locked_backend()->set_open_handler([midnight](std::ostream&) { (*midnight)(); });
+        sink->locked_backend()->set_open_handler([midnight](std::ostream&) { midnight->ask(); });
         g_initialised = true;
     }
     core->set_filter(logging::trivial::severity >= logging::trivial::trace);
-    logging::add_common_attributes();
+    // The one global attribute the line shows (of the common ones, LineID,
+    // ProcessID and ThreadID are never written, and each would cost every
+    // record a value of its own).
+    core->add_global_attribute("TimeStamp", logging::attributes::local_clock());
 }
 
 void write(const char* message, std::int32_t level) {
     if (message == nullptr) return;
-    boost::log::sources::severity_logger<severity_level> logger;
-    const auto severity = static_cast<severity_level>(severity_for_level(level));
-    if (auto record = logger.open_record(keywords::severity = severity)) {
-        boost::log::record_ostream stream(record);
-        stream << message;
-        stream.flush();
-        logger.push_record(boost::move(record));
+    // The record's own attribute, its severity: one constant set for each
+    // severity the levels map to, made once and only read from then on.
+    static const std::array<logging::attribute_set, 3> severities = [] {
+        std::array<logging::attribute_set, 3> sets;
+        const severity_level levels[] = {severity_level::info, severity_level::warning, severity_level::error};
+        for (std::size_t i = 0; i < sets.size(); ++i)
+            sets[i].insert(logging::trivial::severity.get_name(),
+                           logging::attributes::constant<severity_level>(levels[i]));
+        return sets;
+    }();
+    static const auto core = logging::core::get();  // the process's logging core, for good
+    const Severity severity = severity_for_level(level);
+    const auto& attributes = severities[severity == Severity::warning ? 1 : severity == Severity::error ? 2 : 0];
+    // Opened against the core's filter; the message, byte for byte, becomes
+    // the record's "Message" as a record stream would leave it; pushed to
+    // the sink.
+    if (auto record = core->open_record(attributes)) {
+        record.attribute_values().insert(expr::smessage.get_name(),
+                                         logging::attributes::make_attribute_value(std::string(message)));
+        core->push_record(boost::move(record));
     }
 }
 

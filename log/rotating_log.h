@@ -13,12 +13,14 @@ enum class Severity { trace, debug, info, warning, error, fatal };
 // 1 is a warning, 2 an error, anything else info.
 Severity severity_for_level(std::int32_t level) noexcept;
 
-// Registers the file sink, the core filter and the common attributes. A
-// second call keeps the sink that exists, so no record is written twice and
-// the file being written is not reopened (which would empty it).
+// Registers the file sink, the core filter and the "TimeStamp" attribute
+// (local clock). A second call keeps the sink that exists, so no record is
+// written twice and the file being written is not reopened (which would
+// empty it).
 void init();
 
-// Writes one record; a null message writes nothing.
+// Writes one record (severity by level, the message verbatim) through the
+// logging core; a null message writes nothing.
 void write(const char* message, std::int32_t level);
 
 }  // namespace qz::log

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every build and test dependency from Debian's packages, then builds
-# (or reuses) the static Boost libraries for both Windows targets.
+# (or reuses) the static Boost and libdeflate libraries for both Windows targets.
 # Idempotent: a second run with everything present does nothing but checks.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -45,3 +45,5 @@ fi
 
 "$here/build-boost.sh" i686
 "$here/build-boost.sh" x86_64
+"$here/build-libdeflate.sh" i686
+"$here/build-libdeflate.sh" x86_64

@@ -1,9 +1,13 @@
 // The file-summing loop and the date formatting, compiled in: files that
-// change size between measuring and summing, reads that fail, and file
-// times or buffers the date text does not fit.
+// change size between measuring and summing, reads that fail, buffers at
+// unaligned addresses, the CRC-32 code itself against zlib, and file times
+// or buffers the date text does not fit.
+#include <cpuid.h>
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 
 #include <cstring>
+#include <vector>
 
 #include "files/crc.h"
 #include "files/date.h"
@@ -32,6 +36,42 @@ TEST(FilesCore, FileThatChangesSizeIsSummedToTheMeasuredSizeOrItsNewEnd) {
         std::uint32_t crc = 0;
         ASSERT_TRUE(qz::files::crc_of_open_file(f.get(), bytes.size(), buf, sizeof buf, crc));
         EXPECT_EQ(crc, zlib_crc(bytes.substr(0, c.summed))) << c.new_size;
+    }
+}
+
+TEST(FilesCore, CrcOfEveryLengthAndRandomSplitsEqualsZlib) {
+    // The implementation the CPU dispatch picks on this processor.
+    EXPECT_EQ(qz::test::files::first_difference_from_zlib(
+                  [](std::uint32_t c, const unsigned char* p, std::size_t n) { return libdeflate_crc32(c, p, n); }),
+              "");
+}
+
+// libdeflate's record of the processor's features (lib/x86/cpu_features.c),
+// which its CRC-32 dispatch chooses by.
+extern "C" volatile std::uint32_t libdeflate_x86_cpu_features;
+
+TEST(FilesCore, CrcDispatchFindsTheCarryLessMultiplyTheProcessorHas) {
+    EXPECT_EQ(libdeflate_crc32(0, "123456789", 9), 0xCBF43926u);  // by now a sum has asked CPUID
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    ASSERT_TRUE(__get_cpuid(1, &a, &b, &c, &d));
+    const bool pclmulqdq = (c >> 1) & 1u;
+    RecordProperty("pclmulqdq", pclmulqdq ? "yes" : "no");
+    EXPECT_EQ((libdeflate_x86_cpu_features & 0x2u) != 0, pclmulqdq) << std::hex << libdeflate_x86_cpu_features;
+}
+
+TEST(FilesCore, UnalignedBuffersOfOddSizesGiveTheSameSum) {
+    qz::test::TempDir dir;
+    const std::string bytes = qz::test::files::pseudo_random_bytes(qz::files::kCrcChunk + 4099);
+    qz::test::write_file(dir.file("f"), bytes);
+    FileHandle f(qz::files::open_shared_for_reading(dir.file("f").c_str()));
+    ASSERT_TRUE(f);
+    std::vector<unsigned char> block(qz::files::kCrcChunk + 64);
+    for (std::size_t start : {1, 3, 7, 8, 15, 33}) {
+        for (std::size_t size : {std::size_t{4095}, std::size_t{65537}, qz::files::kCrcChunk - 1}) {
+            std::uint32_t crc = 0;
+            ASSERT_TRUE(qz::files::crc_of_open_file(f.get(), bytes.size(), block.data() + start, size, crc));
+            EXPECT_EQ(crc, zlib_crc(bytes)) << "buffer at +" << start << " of " << size << " bytes";
+        }
     }
 }
 

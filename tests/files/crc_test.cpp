@@ -41,8 +41,9 @@ TEST(Crc, ValuesAndSizesMatchZlibWhileAWriterHoldsTheFile) {
     // 0xCBF43926 is -873187034 as the signed integer a script sees.
     std::vector<std::pair<std::string, std::uint32_t>> cases = {
         {"123456789", 0xCBF43926u}, {std::string(1, '\0'), 0xD202EF8Du}, {"", 0}};
-    const std::size_t b = qz::files::kCrcChunk;
-    for (std::size_t n : {b - 1, b, b + 1, 3 * b + 7}) {
+    // Around the read buffer, and around the 1 MiB buffer of earlier releases.
+    const std::size_t b = qz::files::kCrcChunk, m = std::size_t{1} << 20;
+    for (std::size_t n : {b - 1, b, b + 1, 2 * b - 1, 2 * b + 1, 3 * b + 7, m - 1, m, m + 1}) {
         cases.emplace_back(qz::test::files::pseudo_random_bytes(n), 0);
         cases.back().second = zlib_crc(cases.back().first);
     }
@@ -65,6 +66,19 @@ TEST(Crc, FailuresGiveZeroFromBoth) {
         EXPECT_EQ(crc_export()(path), 0) << (path ? path : "null path");
         EXPECT_EQ(size_export()(path), 0) << (path ? path : "null path");
     }
+}
+
+TEST(Crc, FileLockedAgainstReadingGivesZeroFromBoth) {
+    TempDir dir;
+    const std::string path = dir.file("f");
+    const std::string bytes = qz::test::files::pseudo_random_bytes(2 * qz::files::kCrcChunk + 3);
+    write_file(path, bytes);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // shares nothing
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(crc_export()(path.c_str()), 0);
+    EXPECT_EQ(size_export()(path.c_str()), 0);
+    CloseHandle(h);
+    EXPECT_EQ(crc_of(path), zlib_crc(bytes));  // and once it is let go, the whole sum
 }
 
 TEST(Crc, LongPathsGiveTheFilesValuesOrZero) {

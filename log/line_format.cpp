@@ -1,0 +1,52 @@
+#include "log/line_format.h"
+
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <boost/log/attributes/value_extraction.hpp>
+#include <boost/log/expressions.hpp>
+#include <boost/log/support/date_time.hpp>
+#include <boost/log/trivial.hpp>
+#include <cstring>
+#include <string>
+
+namespace logging = boost::log;
+namespace expr = boost::log::expressions;
+using boost::log::trivial::severity_level;
+
+namespace qz::log {
+
+void format_line(const logging::record_view& rec, logging::formatting_ostream& out) {
+    static const logging::formatter generic_stamp =
+        expr::stream << expr::format_date_time<boost::posix_time::ptime>("TimeStamp", "%H:%M:%S");
+    static const logging::attribute_name time_stamp("TimeStamp");
+    const auto& values = rec.attribute_values();
+    if (auto stamp = logging::extract<boost::posix_time::ptime>(time_stamp, values)) {
+        if (stamp->is_special()) {
+            generic_stamp(rec, out);
+        } else {
+            const auto t = stamp->time_of_day();
+            const int parts[] = {static_cast<int>(t.hours()), static_cast<int>(t.minutes()),
+                                 static_cast<int>(t.seconds())};
+            char text[8] = {'0', '0', ':', '0', '0', ':', '0', '0'};
+            for (int i = 0; i < 3; ++i) {
+                text[3 * i] = static_cast<char>('0' + parts[i] / 10);
+                text[3 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+            }
+            out.write(text, sizeof text);
+        }
+    }
+    out.write(": ", 2);
+    if (auto severity = logging::extract<severity_level>(logging::trivial::severity.get_name(), values)) {
+        // As the severity's operator<< writes it: the name, or the number
+        // of a value without one.
+        if (const char* name = logging::trivial::to_string(*severity))
+            out.write(name, static_cast<std::streamsize>(std::strlen(name)));
+        else
+            out << static_cast<int>(*severity);
+    }
+    out.write(" - ", 3);
+    if (auto message = logging::extract<std::string>(expr::smessage.get_name(), values))
+        out.write(message->data(), static_cast<std::streamsize>(message->size()));
+}
+
+
+}  // namespace qz::log
