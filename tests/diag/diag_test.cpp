@@ -198,7 +198,10 @@ TEST(DiagModule, DumpingTheCallerItselfRepeatsEachPath) {
     EXPECT_TRUE(compared) << "the child's module list never held still";
 }
 
-TEST(Handles, NoHandleLeaksOverAThousandCallsOfEachExport) {
+// The count is the system handle table's, which sees every handle a call
+// leaves open (the planted leak proves it): a few hundred rounds show a leak
+// on any path they take.
+TEST(Handles, NoHandleLeaksOverHundredsOfCallsOfEachExport) {
     Child child;
     ASSERT_TRUE(child.ready);
     EngineHost host;
@@ -223,6 +226,6 @@ TEST(Handles, NoHandleLeaksOverAThousandCallsOfEachExport) {
     EXPECT_GT(qz::test::handle_count(), before) << "the check does not see a handle left open";
     CloseHandle(leaked);
     ASSERT_EQ(qz::test::handle_count(), before);
-    for (int i = 1; i <= 1000 && !HasFailure(); ++i) round(i);
+    for (int i = 1; i <= 200 && !HasFailure(); ++i) round(i);
     EXPECT_EQ(qz::test::handle_count(), before);
 }

@@ -3,10 +3,12 @@
 # starts a few seconds before local midnight (libfaketime preloaded into
 # wine64), writes before and after midnight, and the files are checked.
 #   usage: midnight_test.sh WINE_RUN LOG_DRIVER_EXE
+# QZ_FAKETIME_LIB: the libfaketime of the runner's word size (the VM lane's
+# 32-bit Wine takes the i386 one); the 64-bit one by default.
 set -u
 wine_run=$1 driver=$2
-preload=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
-[ -f "$preload" ] || { echo "libfaketime is not installed"; exit 1; }
+preload=${QZ_FAKETIME_LIB:-/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1}
+[ -f "$preload" ] || { echo "libfaketime is not installed ($preload)"; exit 1; }
 dir=$(mktemp -d); trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 pass=0 fail=0
