@@ -2,10 +2,11 @@
 # payload in /qz: bin/ (the i686 build's executables and DLL), src/ (the test
 # scripts the list names), tests.txt ("NAME<tab>PROGRAM [FILES...]<tab>[VAR=VALUE
 # ...]" lines, see tests/CMakeLists.txt), test-timeout (seconds per test),
-# xvfb.sh and wine-run (this guest's runner for the test scripts).
+# jobs (how many tests run at once), xvfb.sh and wine-run (this guest's
+# runner for the test scripts).
 #
 # Starts one Xvfb for the tests that need a display (QZ_NEEDS_DISPLAY=1), runs
-# each test under 32-bit Wine with its environment, then the demo host's tour,
+# each test under 32-bit Wine with its environment, and the demo host's tour,
 # each with its output in /tmp/out/NAME.log (and a GoogleTest program's report
 # in NAME.xml), and writes /tmp/out as a tar onto the third disk. Each result
 # goes to the console as "qz-guest: result NAME STATUS SECONDS" as soon as it
@@ -19,13 +20,15 @@ now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
 tab=$(printf '\t')
 
-mkdir -p "$out" "$out.tour"
+mkdir -p "$out"
 if [ ! -f "$qz/tests.txt" ] || [ ! -f "$qz/bin/qzhost.exe" ] || [ ! -f "$qz/xvfb.sh" ] || [ ! -x "$qz/wine-run" ]; then
   say "payload incomplete"; return 1
 fi
 limit=$(cat "$qz/test-timeout" 2>/dev/null || echo 300)
-# The 32-bit libfaketime, for the test scripts that fake the clock.
-export QZ_FAKETIME_LIB=/usr/lib/i386-linux-gnu/faketime/libfaketime.so.1
+# What the test scripts that fake the clock preload: the 32-bit libfaketime,
+# after the shim (lib/time64.so, scripts/vm/time64.c) that hands it 32-bit
+# Wine's 64-bit-time clock calls.
+export QZ_FAKETIME_PRELOAD="$qz/lib/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
 # One wineserver for the whole run, as on the host.
 "$wineserver_bin" -p
 "$wine_bin" cmd /c exit </dev/null >/dev/null 2>&1
@@ -44,11 +47,14 @@ if grep -q "${tab}.*QZ_NEEDS_DISPLAY=1" "$qz/tests.txt"; then
   fi
 fi
 
-while IFS="$tab" read -r name command envs; do
-  [ -n "$name" ] || continue
+# run_test NAME COMMAND ENVS: one test (a line of tests.txt; the command
+# "@tour" is the demo host's tour), its output in $out/NAME.log, its result on
+# the console.
+run_test() {
+  local name=$1 command=$2 envs=$3 t0 rc
   case " $envs " in
     *" QZ_NEEDS_DISPLAY=1 "*)
-      if [ -z "${QZ_XVFB_DISPLAY:-}" ]; then say "result $name nodisplay 0"; continue; fi ;;
+      if [ -z "${QZ_XVFB_DISPLAY:-}" ]; then say "result $name nodisplay 0"; return; fi ;;
   esac
   say "start $name${envs:+ ($envs)}"
   t0=$(now)
@@ -58,6 +64,10 @@ while IFS="$tab" read -r name command envs; do
     for kv in $envs; do export "$kv"; done
     set -- $command
     case "$1" in
+      @tour)
+        # In a folder of its own: the log writes files there.
+        mkdir -p "$out.tour" && cd "$out.tour" || exit 125
+        exec timeout -k 10 "$limit" "$qz/wine-run" "$qz/bin/qzhost.exe" ;;
       *.sh)
         script=$qz/src/$1; shift
         for f in "$@"; do set -- "$@" "$qz/bin/$f"; shift; done
@@ -69,14 +79,27 @@ while IFS="$tab" read -r name command envs; do
   ) </dev/null >"$out/$name.log" 2>&1
   rc=$?
   say "result $name $rc $(since "$t0")"
-done <"$qz/tests.txt"
+}
 
-# The demo host's tour, in a folder of its own (the log writes files there).
-say "start qzhost_tour"
-t0=$(now)
-(cd "$out.tour" && timeout -k 10 "$limit" "$qz/wine-run" "$qz/bin/qzhost.exe") </dev/null >"$out/qzhost_tour.log" 2>&1
-rc=$?
-say "result qzhost_tour $rc $(since "$t0")"
+# The tests in list order, then the tour, shared by $jobs workers (the
+# host's ctest runs as many at once): each takes the next test that no other
+# has claimed (a claim is a folder, made or refused at once).
+queue=$out.queue
+{ cat "$qz/tests.txt"; printf 'qzhost_tour\t@tour\t\n'; } >"$queue"
+mkdir -p "$out.claims"
+worker() {
+  local i=0 name command envs
+  while IFS="$tab" read -r name command envs; do
+    [ -n "$name" ] || continue
+    i=$((i + 1))
+    mkdir "$out.claims/$i" 2>/dev/null || continue
+    run_test "$name" "$command" "$envs"
+  done <"$queue"
+}
+jobs=$(cat "$qz/jobs" 2>/dev/null || echo 1)
+pids= w=0
+while [ "$w" -lt "$jobs" ]; do worker & pids="$pids $!"; w=$((w + 1)); done
+wait $pids
 
 qz_xvfb_stop
 tar cf "${QZ_GUEST_RESULTS:-/dev/vdc}" -C "$out" . && sync && say "results written"

@@ -20,7 +20,7 @@ echo 30 >"$qz/test-timeout"
 cat >"$qz/wine-run" <<'W'
 #!/bin/sh
 # Stand-in runner: one line per start, with what a test sees.
-printf '%s\n' "ran $* | cwd=$(basename "$PWD") TZ=${TZ:-} GTEST_FILTER=${GTEST_FILTER:-} needs=${QZ_NEEDS_DISPLAY:-} xdisplay=${QZ_XVFB_DISPLAY:-} faketime=${QZ_FAKETIME_LIB:-}"
+printf '%s\n' "ran $* | cwd=$(basename "$PWD") TZ=${TZ:-} GTEST_FILTER=${GTEST_FILTER:-} needs=${QZ_NEEDS_DISPLAY:-} xdisplay=${QZ_XVFB_DISPLAY:-} faketime=${QZ_FAKETIME_PRELOAD:-}"
 case "$1" in *failing.exe) exit 3 ;; esac
 exit 0
 W
@@ -71,7 +71,7 @@ if command -v Xvfb >/dev/null; then
   expect ok "no environment of another test" log_has ok plain "TZ= GTEST_FILTER= needs= "
   expect ok "the test's environment, the filter as written" log_has ok filtered "TZ=Asia/Tokyo GTEST_FILTER=Crc.Sparse* needs="
   expect ok "the script gets the runner and its files" log_has ok clock "script got: $qz/wine-run $qz/bin/driver.exe"
-  expect ok "the script's runner sees the 32-bit libfaketime" log_has ok clock "faketime=/usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
+  expect ok "the script's runner sees the shim and the 32-bit libfaketime" log_has ok clock "faketime=$qz/lib/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
   expect ok "the display test gets the server" bash -c "grep -qE 'needs=1 xdisplay=:[0-9]+ ' '$tmp/ok/out/mouse.log'"
   expect ok "the tour runs last" bash -c "tail -n2 '$tmp/ok/console' | head -n1 | grep -qE '^qz-guest: result qzhost_tour 0 '"
   expect ok "results written" tar_has ok plain.log
@@ -81,7 +81,17 @@ else
   echo "FAIL Xvfb is not installed"; fails=$((fails + 1))
 fi
 
-# 2. A server that ends at once: its failure and log, and the display test not run.
+# 2. Two workers: every test and the tour run once, each with its own result.
+echo 2 >"$qz/jobs"
+guest two
+rm "$qz/jobs"
+for n in plain filtered failing clock mouse qzhost_tour; do
+  expect two "$n started once" test "$(grep -c "^qz-guest: start $n\( \|$\)" "$tmp/two/console")" = 1
+  expect two "$n has one result" test "$(grep -c "^qz-guest: result $n " "$tmp/two/console")" = 1
+done
+expect two "results written after the last result" bash -c "tail -n1 '$tmp/two/console' | grep -qx 'qz-guest: results written'"
+
+# 3. A server that ends at once: its failure and log, and the display test not run.
 cat >"$tmp/broken-xvfb" <<'X'
 #!/bin/sh
 echo "Fatal server error: (EE) no screens found"
@@ -96,7 +106,7 @@ expect broken "the mouse test never started" test ! -e "$tmp/broken/out/mouse.lo
 expect broken "the other tests still run" grep -qE '^qz-guest: result clock 0 ' "$tmp/broken/console"
 expect broken "its log in the results" tar_has broken xvfb.log
 
-# 3. A server that never takes connections: stopped at the limit.
+# 4. A server that never takes connections: stopped at the limit.
 cat >"$tmp/silent-xvfb" <<X
 #!/bin/sh
 echo \$\$ >"$tmp/silent.pid"

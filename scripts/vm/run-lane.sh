@@ -6,7 +6,8 @@
 # $QZ_VM_CACHE/vm-<stamp>/, copies build/i686/bin (the DLL, every test and
 # helper executable, the demo host), the list of tests (build/i686/vm-tests.txt)
 # and the test scripts it names into the guest, boots it, runs each test and
-# then the demo host's tour, and reports each like CTest beside its verdict in
+# the demo host's tour, QZ_VM_JOBS at once (by default as many as the guest
+# has processors, QZ_VM_CPUS: 2), and reports each like CTest beside its verdict in
 # the x86_64 lane (QZ_VM_COMPARE: that lane's JUnit report, by default
 # build/x86_64-wine.xml as scripts/test.sh leaves it; QZ_VM_COMPARE_LIST: its
 # list of tests, build/x86_64/vm-tests.txt; an empty QZ_VM_COMPARE compares
@@ -26,6 +27,7 @@ build=${QZ_VM_BUILD:-$root/build/i686}
 out=${QZ_VM_OUT:-$root/build/vm}
 limit=${QZ_VM_TIMEOUT:-1200}
 test_limit=${QZ_VM_TEST_TIMEOUT:-300}
+jobs=${QZ_VM_JOBS:-${QZ_VM_CPUS:-2}}
 compare=${QZ_VM_COMPARE-$root/build/x86_64-wine.xml}
 compare_list=${QZ_VM_COMPARE_LIST:-$root/build/x86_64/vm-tests.txt}
 junit=${QZ_VM_JUNIT:-$out/junit.xml}
@@ -88,11 +90,23 @@ ensure_image() {
 
 # --- the payload and the results disk.
 prepare() {
+  # The guest runs the tests longest first, by the last run's times (a test
+  # without one first of all), so that its workers finish together.
+  local last=
+  [ -f "$out/console.log" ] && last=$(tr -d '\r' <"$out/console.log" |
+    sed -n 's/^qz-guest: result \([^ ]*\) [^ ]* \([0-9][0-9.]*\)$/\1 \2/p')
   rm -rf "$out"; mkdir -p "$out/stage" "$out/results"
   cp -a "$build/bin" "$out/stage/bin"
-  cp "$build/vm-tests.txt" "$out/stage/tests.txt"
+  awk -F'\t' -v last="$last" 'BEGIN { n = split(last, l, "\n"); for (i = 1; i <= n; i++) { split(l[i], f, " "); t[f[1]] = f[2] } }
+    { printf "%s\t%06d\t%s\n", ($1 in t) ? t[$1] : 1e9, NR, $0 }' "$build/vm-tests.txt" |
+    sort -t$'\t' -k1,1gr -k2,2n | cut -f3- >"$out/stage/tests.txt"
+  echo "$jobs" >"$out/stage/jobs"
   cp "$here/guest-run.sh" "$here/xvfb.sh" "$out/stage/"
   cp "$here/guest-wine-run" "$out/stage/wine-run"
+  # The guest's shim between 32-bit Wine and libfaketime, for i686 Linux.
+  mkdir -p "$out/stage/lib"
+  clang --target=i686-linux-gnu -shared -fPIC -nostdlib -O2 -Wall -Werror \
+    -o "$out/stage/lib/time64.so" "$here/time64.c" || return 1
   # The test scripts the list names, at their places in the source tree.
   local script
   for script in $(cut -f2 "$build/vm-tests.txt" | cut -d' ' -f1 | grep '\.sh$' | sort -u); do
