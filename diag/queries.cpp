@@ -7,11 +7,8 @@ constexpr unsigned char fold(unsigned char c) noexcept {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-// The record of `index`, computed in address arithmetic so that any count and
-// stride (negative too) give the caller's layout without signed overflow.
 const char* record_at(const char* first, std::int32_t index, std::int32_t stride) noexcept {
-    const auto offset = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(index) * static_cast<std::intptr_t>(stride));
-    return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(first) + offset);
+    return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(first) + record_offset(index, stride));
 }
 
 // The table is usable for matching: a positive count and a readable start.

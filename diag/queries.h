@@ -18,6 +18,15 @@ struct NameTable {
     std::int32_t stride;
 };
 
+// Distance of record `index` from the first record, as an address offset:
+// index times stride modulo the size of the address space, so that any index
+// and stride (negative too) give the caller's layout. Unsigned arithmetic: a
+// signed product of pointer width overflows on 32-bit targets (index 2 and
+// stride 0x7FFFFFF0 already do).
+constexpr std::uintptr_t record_offset(std::int32_t index, std::int32_t stride) noexcept {
+    return static_cast<std::uintptr_t>(index) * static_cast<std::uintptr_t>(stride);
+}
+
 // The table as the caller hands it over: `ref` is the address of the pointer
 // to the first record, read once here. A count of 0 or less leaves the
 // pointer unread; a null reference or null pointer gives an empty table.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Every test: set up, build both targets, run the static checks of the i686
-# DLL and the behaviour tests of the x86_64 build under wine64.
+# DLL, the behaviour tests of the x86_64 build under wine64, the native lane
+# and the i686 build's tests in the VM. Each lane leaves its verdicts as a
+# JUnit report (build/LANE.xml; ctest's own, or the VM lane's in the same
+# shape), and the closing totals are summed from those reports.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,31 +15,41 @@ qz_start_wine
 qz_start_xvfb || exit 1
 trap qz_stop_xvfb EXIT
 
-total_pass=0 total_fail=0 lanes_failed=0
-# run_lane NAME COMMAND...: runs one lane and adds up its ctest counts.
-run_lane() {
-  local name=$1; shift
-  local log=$root/build/$name.log
-  echo "==== $name"
-  "$@" 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
-  local line
-  line=$(grep -E '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n1)
-  if [ -n "$line" ]; then
-    local failed total
-    failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-    total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-    total_pass=$((total_pass + total - failed)); total_fail=$((total_fail + failed))
-  fi
-  if [ "$rc" != 0 ] || [ -z "$line" ]; then lanes_failed=$((lanes_failed + 1)); echo "lane $name FAILED"; fi
+# junit_counts FILE: "PASSED FAILED" of a JUnit report, one test case per test;
+# a case passed when its status is "run" (failed, not run or timed out otherwise).
+junit_counts() {
+  grep -ao '<testcase [^>]*>' "$1" |
+    awk '/ status="run"/ { p++; next } { f++ } END { print p + 0, f + 0 }'
 }
 
-run_lane i686-static ctest --preset i686
-run_lane x86_64-wine ctest --preset x86_64
+total_pass=0 total_fail=0 lanes_failed=0
+# run_lane NAME COMMAND...: runs one lane, which writes its JUnit report to
+# build/NAME.xml, and adds up that report's counts.
+run_lane() {
+  local name=$1; shift
+  local log=$root/build/$name.log junit=$root/build/$name.xml
+  echo "==== $name"
+  rm -f "$junit"
+  "$@" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]} pass=0 fail=0
+  if [ -s "$junit" ]; then
+    read -r pass fail < <(junit_counts "$junit")
+    total_pass=$((total_pass + pass)); total_fail=$((total_fail + fail))
+  fi
+  if [ "$rc" != 0 ] || [ ! -s "$junit" ] || [ $((pass + fail)) = 0 ]; then
+    lanes_failed=$((lanes_failed + 1))
+    echo "lane $name FAILED${rc:+ (status $rc)}$([ -s "$junit" ] || echo ", no report $junit")"
+  fi
+}
+
+run_lane i686-static ctest --preset i686 --output-junit "$root/build/i686-static.xml"
+run_lane x86_64-wine ctest --preset x86_64 --output-junit "$root/build/x86_64-wine.xml"
 # -- native lane: portable cores under the sanitizers, then the fuzzers
-run_lane native native/run.sh
-# -- i686 lane: the shipped build's tests in a VM with 32-bit Wine
-run_lane i686-vm scripts/vm/run-lane.sh
+QZ_NATIVE_JUNIT=$root/build/native.xml run_lane native native/run.sh
+# -- i686 lane: the shipped build's tests in a VM with 32-bit Wine, each
+#    beside its verdict in the x86_64 lane
+QZ_VM_JUNIT=$root/build/i686-vm.xml QZ_VM_COMPARE=$root/build/x86_64-wine.xml \
+  run_lane i686-vm scripts/vm/run-lane.sh
 
 echo
 echo "lanes failed: $lanes_failed"

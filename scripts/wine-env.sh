@@ -21,17 +21,19 @@ qz_start_wine() {
   "$qz_root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
+. "$qz_root/scripts/vm/xvfb.sh"
+
+# One Xvfb for the run (its messages in build/xvfb.log); fails, with those
+# messages, when the server does not come up.
 qz_start_xvfb() {
-  local n
-  for n in $(seq 90 120); do
-    [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    QZ_XVFB_PID=$!
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    export QZ_XVFB_DISPLAY=:$n
-    return 0
-  done
-  echo "no free X display" >&2; return 1
+  mkdir -p "$qz_root/build"
+  local log=$qz_root/build/xvfb.log
+  if ! qz_xvfb_start "$log"; then
+    echo "$QZ_XVFB_ERROR; its log ($log):" >&2
+    sed 's/^/  | /' "$log" >&2
+    return 1
+  fi
+  export QZ_XVFB_DISPLAY
 }
 
-qz_stop_xvfb() { [ -n "${QZ_XVFB_PID:-}" ] && kill "$QZ_XVFB_PID" 2>/dev/null; true; }
+qz_stop_xvfb() { qz_xvfb_stop; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # build-image.sh DEST: makes the guest image of the i686 lane in DEST (which
-# must not exist yet): a minimal Debian 12 amd64 system with 32-bit Wine, the
-# guest's PID 1 (guest-init), and a ready 32-bit Wine prefix, made by booting
+# must not exist yet): a minimal Debian 12 amd64 system with 32-bit Wine, Xvfb,
+# xdotool and the 32-bit libfaketime, the guest's PID 1 (guest-init), and a
+# ready 32-bit Wine prefix, made by booting
 # the image once. DEST gets disk.qcow2, vmlinuz, initrd.img and, last, ready
 # (the disk's checksum), so a folder without it is an unfinished build.
 set -euo pipefail
@@ -49,7 +50,7 @@ log "debootstrap (minbase bookworm)"
 debootstrap --variant=minbase --arch=amd64 bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
   { tail -n 30 "$work/debootstrap.log" >&2; exit 1; }
 
-log "32-bit Wine"
+log "32-bit Wine, Xvfb, xdotool, 32-bit libfaketime"
 # The same suites as this machine (with its security updates), binary only.
 if [ -f /etc/apt/sources.list.d/debian.sources ]; then
   awk 'BEGIN { RS = ""; ORS = "\n\n" } /Types: deb( |\n|$)/' /etc/apt/sources.list.d/debian.sources \
@@ -63,10 +64,17 @@ chroot "$root" dpkg --add-architecture i386
 chroot "$root" apt-get update -q >"$work/apt.log" 2>&1 || { tail -n 30 "$work/apt.log" >&2; exit 1; }
 # A package's install script can fail in a chroot (no running system); the
 # guest finishes them with dpkg --configure -a when the prefix is made.
+# Beside Wine: the X server and pointer tool of the display tests, the X
+# extension libraries 32-bit Wine loads when they are there (as the host's
+# wine64 has them), and the 32-bit libfaketime for the midnight test.
 DEBIAN_FRONTEND=noninteractive chroot "$root" apt-get install -y -q --no-install-recommends \
-  wine32:i386 libwine:i386 >>"$work/apt.log" 2>&1 || log "apt-get install reported errors; finished in the guest"
-for f in /usr/lib/wine/wine /usr/lib/wine/wineserver32; do
-  [ -x "$root$f" ] || { tail -n 30 "$work/apt.log" >&2; echo "vm: $f missing in the image" >&2; exit 1; }
+  wine32:i386 libwine:i386 xvfb xdotool libfaketime:i386 \
+  libxi6:i386 libxrandr2:i386 libxrender1:i386 libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 \
+  libxcomposite1:i386 libxxf86vm1:i386 >>"$work/apt.log" 2>&1 ||
+  log "apt-get install reported errors; finished in the guest"
+for f in /usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/Xvfb /usr/bin/xdotool \
+  /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1; do
+  [ -e "$root$f" ] || { tail -n 30 "$work/apt.log" >&2; echo "vm: $f missing in the image" >&2; exit 1; }
 done
 chroot "$root" apt-get clean
 umount "$root/proc"

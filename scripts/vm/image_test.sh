@@ -7,7 +7,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 fails=0
-export QZ_CACHE=$tmp/cache
+export QZ_CACHE=$tmp/cache QZ_VM_CACHE=$tmp/cache
 export QZ_VM_IMAGE_BUILDER=$tmp/builder
 calls=$tmp/calls
 

@@ -11,7 +11,7 @@ fails=0
 # results/), leaving its output in $tmp/NAME.txt and its status in $status.
 run_case() {
   local name=$1 rc=$2
-  "$here/report.sh" "$tmp/manifest" "$tmp/$name" "$rc" 20 "${X64_LOG:-}" 7 >"$tmp/$name.txt" 2>&1
+  "$here/report.sh" "$tmp/manifest" "$tmp/$name" "$rc" 20 7 "${X64_JUNIT:-}" "${X64_LIST:-}" >"$tmp/$name.txt" 2>&1
   status=$?
 }
 expect() {  # expect CASE WHAT COND...: COND is a command; reports CASE's output when it fails
@@ -24,7 +24,7 @@ has() { grep -qF -- "$2" "$tmp/$1.txt"; }
 lacks() { ! grep -qF -- "$2" "$tmp/$1.txt"; }
 line_of() { grep -E "Test #[0-9]+: $2 " "$tmp/$1.txt"; }
 
-printf 'log\tlog.exe\nlog_test\tlog_test.exe\n' >"$tmp/manifest"
+printf 'log\tlog.exe\t\nlog_test\tlog_test.exe\tTZ=UTC\n' >"$tmp/manifest"
 guest() {  # guest CASE: makes the case's folder with the console from stdin
   mkdir -p "$tmp/$1/results"; cat >"$tmp/$1/console.log"
 }
@@ -62,6 +62,20 @@ qz-guest: result qzhost_tour 0 0.5
 qz-guest: results written
 EOF
 echo "[  FAILED  ] LogTest.Rotates (expected 3 files)" >"$tmp/failing/results/log_test.log"
+cat >"$tmp/failing/results/log_test.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuites tests="3" failures="1" disabled="0" errors="0" time="2.1" name="AllTests">
+  <testsuite name="LogTest" tests="3" failures="1" disabled="0" errors="0" time="1.0">
+    <testcase name="Writes" status="run" result="completed" time="0.1" classname="LogTest" />
+    <testcase name="Rotates" status="run" result="completed" time="0.2" classname="LogTest">
+      <failure message="expected 3 files" type=""><![CDATA[log_test.cpp:10
+expected 3 files]]></failure>
+      <failure message="and a second one" type=""><![CDATA[log_test.cpp:11]]></failure>
+    </testcase>
+    <testcase name="Reopens" status="run" result="completed" time="0.1" classname="LogTest" />
+  </testsuite>
+</testsuites>
+XML
 run_case failing 0
 expect failing "exit status non-zero" test "$status" != 0
 expect failing "count line" has failing "66% tests passed, 1 tests failed out of 3"
@@ -69,6 +83,12 @@ expect failing "verdict" has failing "***Failed (exit 1)"
 expect failing "the test's output" has failing "LogTest.Rotates (expected 3 files)"
 expect failing "the failed list" bash -c "grep -A3 'tests FAILED' '$tmp/failing.txt' | grep -qx \$'\\tlog_test'"
 expect failing "no output shown for a test that passed" lacks failing "---- log output"
+expect failing "the failed case named once" bash -c "[ \$(grep -c 'failed case: LogTest.Rotates\$' '$tmp/failing.txt') = 1 ]"
+expect failing "no passing case named" lacks failing "LogTest.Writes"
+expect failing "JUnit report: the failure" grep -q '<testcase name="log_test" classname="log_test" time="2.0" status="fail">' "$tmp/failing/junit.xml"
+expect failing "JUnit report: the pass" grep -q '<testcase name="log" classname="log" time="1.0" status="run"/>' "$tmp/failing/junit.xml"
+expect failing "JUnit report: the totals" grep -q '<testsuite name="i686-vm" tests="3" failures="1" ' "$tmp/failing/junit.xml"
+expect failing "JUnit report: the reason" grep -q '<failure message="Failed (exit 1)"/>' "$tmp/failing/junit.xml"
 
 # 3. A result for log_test is not one for log (prefix of its name); CRs from
 #    the serial line are dropped; a result buried in a kernel line is not one.
@@ -121,18 +141,51 @@ run_case nowrite 0
 expect nowrite "exit status non-zero" test "$status" != 0
 expect nowrite "count line" has nowrite "0 tests failed out of 3"
 
-# 7. Verdicts compared with the x86_64 lane's CTest log.
-cat >"$tmp/x64.log" <<'EOF'
-1/3 Test #1: log ..............................   Passed    0.52 sec
-2/3 Test #2: log_test .........................***Failed    1.10 sec
-3/3 Test #3: log_midnight_test ................   Passed    3.00 sec
+# 7. Verdicts compared with the x86_64 lane's JUnit report (ctest's shape).
+x64_junit() {  # x64_junit STATUS_OF_LOG STATUS_OF_LOG_TEST
+  cat >"$tmp/x64.xml" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuite name="Win32-ninja"
+	tests="3"
+	failures="0"
+	>
+	<testcase name="log" classname="log" time="0.52" status="$1">
+		<system-out>&lt;testcase name="log_test" status="fail"&gt;</system-out>
+	</testcase>
+	<testcase name="log_test" classname="log_test" time="1.10" status="$2">
+		<failure message=""/>
+	</testcase>
+	<testcase name="static_dll_tables" classname="static_dll_tables" time="0.5" status="run">
+	</testcase>
+</testsuite>
 EOF
-X64_LOG=$tmp/x64.log run_case ok 0
-expect ok "difference named" has ok "verdicts that differ from the x86_64 lane: log_test (x86_64 Failed, i686 Passed)"
-expect ok "same log verdict not listed" lacks ok "log (x86_64"
-sed -i 's/\*\*\*Failed/   Passed/' "$tmp/x64.log"
-X64_LOG=$tmp/x64.log run_case ok 0
-expect ok "agreement" has ok "same verdicts in both"
+}
+x64_junit run fail
+X64_JUNIT=$tmp/x64.xml run_case ok 0
+expect ok "a difference fails the lane" test "$status" != 0
+expect ok "difference named" has ok "log_test (x86_64 Failed, i686 Passed)"
+expect ok "each test's verdict in both lanes" bash -c "$(declare -f line_of); tmp=$tmp; line_of ok log | grep -q 'Passed .*\\[x86_64: Passed\\]\$' && line_of ok log_test | grep -q 'Passed .*\\[x86_64: Failed\\]\$'"
+expect ok "the tour has no x86_64 verdict" bash -c "$(declare -f line_of); tmp=$tmp; ! line_of ok qzhost_tour | grep -q x86_64"
+expect ok "the same verdict is no difference" lacks ok "log (x86_64"
+x64_junit run run
+X64_JUNIT=$tmp/x64.xml run_case ok 0
+expect ok "agreement passes" test "$status" = 0
+expect ok "agreement" has ok "every test has the same verdict in the x86_64 lane"
+x64_junit notrun run
+X64_JUNIT=$tmp/x64.xml run_case ok 0
+expect ok "a test the x86_64 lane did not run differs" has ok "log (x86_64 Not Run, i686 Passed)"
+sed -i '/name="log_test"/,/<\/testcase>/d' "$tmp/x64.xml"
+X64_JUNIT=$tmp/x64.xml run_case ok 0
+expect ok "a test the x86_64 lane lacks differs" has ok "log_test (x86_64 absent, i686 Passed)"
+expect ok "and fails the lane" test "$status" != 0
+x64_junit run run
+printf 'log\tlog.exe\t\nlog_test\tlog_test.exe\t\nlog_midnight_test\tmidnight.sh\t\n' >"$tmp/x64-list"
+X64_JUNIT=$tmp/x64.xml X64_LIST=$tmp/x64-list run_case ok 0
+expect ok "a test only the x86_64 lane has differs" has ok "log_midnight_test (x86_64 listed, not in this lane)"
+expect ok "and fails the lane" test "$status" != 0
+X64_JUNIT=$tmp/missing.xml run_case ok 0
+expect ok "no x86_64 report: said, and nothing compared" has ok "no x86_64 lane report ($tmp/missing.xml)"
+expect ok "no x86_64 report: the lane's own verdicts stand" test "$status" = 0
 
 # 8. An empty list still runs (and judges) the demo tour.
 : >"$tmp/manifest"
@@ -143,6 +196,25 @@ EOF
 run_case tour 0
 expect tour "exit status non-zero" test "$status" != 0
 expect tour "count line" has tour "0% tests passed, 1 tests failed out of 1"
+
+# 9. The guest's X server did not start: its reason and log, the display test not run.
+printf 'log\tlog.exe\t\nmouse\tmouse.exe\tQZ_NEEDS_DISPLAY=1\n' >"$tmp/manifest"
+guest noxvfb <<'EOF'
+qz-guest: payload ok, 2 tests
+qz-guest: xvfb failed: Xvfb ended (status 1) before it took connections
+qz-guest: xvfb log: (EE) Fatal server error:
+qz-guest: xvfb log: (EE) Cannot establish any listening sockets
+qz-guest: result log 0 1.0
+qz-guest: result mouse nodisplay 0
+qz-guest: result qzhost_tour 0 0.5
+qz-guest: results written
+EOF
+run_case noxvfb 0
+expect noxvfb "exit status non-zero" test "$status" != 0
+expect noxvfb "reason" has noxvfb "vm: the X server did not start in the guest: Xvfb ended (status 1) before it took connections"
+expect noxvfb "its log" bash -c "grep -A3 -- '---- its log' '$tmp/noxvfb.txt' | grep -qx '(EE) Cannot establish any listening sockets'"
+expect noxvfb "display test not run" bash -c "grep -E 'Test #2: mouse \\.+ \\*\\*\\*Not Run \\(no X server\\)' '$tmp/noxvfb.txt' >/dev/null"
+expect noxvfb "count line" has noxvfb "1 tests failed out of 3"
 
 echo "report checks: $fails failed"
 [ "$fails" = 0 ]

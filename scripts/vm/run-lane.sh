@@ -3,13 +3,20 @@
 # Wine in a VM (this machine's kernel cannot run 32-bit code).
 #
 # Needs a built build/i686 tree. Builds or reuses the guest image cached in
-# $QZ_CACHE/vm-<stamp>/, copies build/i686/bin (the DLL, every test and helper
-# executable, the demo host) and the list of tests that need no display
-# (build/i686/vm-tests.txt) into the guest, boots it, runs each test and then
-# the demo host's tour, and reports each like CTest, ending with
-# "N tests failed out of M". Fails when any test fails or the guest does not
-# finish within QZ_VM_TIMEOUT seconds (each test: QZ_VM_TEST_TIMEOUT), in
-# which case the guest's console log is shown.
+# $QZ_VM_CACHE/vm-<stamp>/, copies build/i686/bin (the DLL, every test and
+# helper executable, the demo host), the list of tests (build/i686/vm-tests.txt)
+# and the test scripts it names into the guest, boots it, runs each test and
+# the demo host's tour, QZ_VM_JOBS at once (by default as many as the guest
+# has processors, QZ_VM_CPUS: 2), and reports each like CTest beside its verdict in
+# the x86_64 lane (QZ_VM_COMPARE: that lane's JUnit report, by default
+# build/x86_64-wine.xml as scripts/test.sh leaves it; QZ_VM_COMPARE_LIST: its
+# list of tests, build/x86_64/vm-tests.txt; an empty QZ_VM_COMPARE compares
+# nothing), ending with "N tests
+# failed out of M". The verdicts are also written as a JUnit report
+# (QZ_VM_JUNIT, by default build/vm/junit.xml). Fails when any test fails or
+# differs from the x86_64 lane, the guest's X server does not start, or the
+# guest does not finish within QZ_VM_TIMEOUT seconds (each test:
+# QZ_VM_TEST_TIMEOUT), in which case the guest's console log is shown.
 #   run-lane.sh --image-only   only builds (or checks) the image
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,13 +27,31 @@ build=${QZ_VM_BUILD:-$root/build/i686}
 out=${QZ_VM_OUT:-$root/build/vm}
 limit=${QZ_VM_TIMEOUT:-1200}
 test_limit=${QZ_VM_TEST_TIMEOUT:-300}
+jobs=${QZ_VM_JOBS:-${QZ_VM_CPUS:-2}}
+compare=${QZ_VM_COMPARE-$root/build/x86_64-wine.xml}
+compare_list=${QZ_VM_COMPARE_LIST:-$root/build/x86_64/vm-tests.txt}
+junit=${QZ_VM_JUNIT:-$out/junit.xml}
 t_start=$(date +%s)
 elapsed() { echo $(( $(date +%s) - t_start )); }
 
-die() { echo "vm: $*" >&2; echo "0 tests passed, 1 tests failed out of 1"; exit 1; }
+# The lane cannot run: one failed test (the lane itself), in both reports.
+die() {
+  echo "vm: $*" >&2
+  echo "0% tests passed, 1 tests failed out of 1"
+  if [ "$image_only" = 0 ]; then
+    mkdir -p "$(dirname "$junit")"
+    printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
+      '<testsuite name="i686-vm" tests="1" failures="1" disabled="0" skipped="0" time="0">' \
+      '  <testcase name="i686_vm_lane" classname="i686_vm_lane" time="0" status="fail">' \
+      "    <failure message=\"$(sed 's/&/\&amp;/g; s/</\&lt;/g; s/"/\&quot;/g' <<<"$*")\"/>" \
+      '  </testcase>' '</testsuite>' >"$junit"
+  fi
+  exit 1
+}
 
 builder=${QZ_VM_IMAGE_BUILDER:-$here/build-image.sh}
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
+[ "$image_only" = 1 ] || rm -f "$junit"
 
 if [ "$image_only" = 0 ]; then
   [ -f "$build/vm-tests.txt" ] || die "no $build/vm-tests.txt: configure and build the i686 preset first"
@@ -36,15 +61,15 @@ command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 missing (scr
 
 # --- the image: reuse it only when it is complete and unchanged.
 stamp=$(qz_vm_stamp) || die "cannot stamp the image recipe"
-image=$QZ_CACHE/vm-$stamp
+image=$QZ_VM_CACHE/vm-$stamp
 
 image_ok() {
   [ -f "$image/ready" ] && (cd "$image" && sha256sum --quiet --check ready >/dev/null 2>&1)
 }
 
 ensure_image() {
-  mkdir -p "$QZ_CACHE"
-  exec 9>"$QZ_CACHE/vm.lock"
+  mkdir -p "$QZ_VM_CACHE"
+  exec 9>"$QZ_VM_CACHE/vm.lock"
   flock 9
   if [ -d "$image" ] && ! image_ok; then
     echo "vm: cached image $image is incomplete or changed; rebuilding"
@@ -53,7 +78,7 @@ ensure_image() {
   if [ ! -d "$image" ]; then
     # Images of other recipes, and builds that never finished, are stale.
     local d
-    for d in "$QZ_CACHE"/vm-*; do
+    for d in "$QZ_VM_CACHE"/vm-*; do
       [ -e "$d" ] || continue
       [ "$d" = "$image" ] || { echo "vm: removing stale $d"; rm -rf --one-file-system "$d"; }
     done
@@ -65,10 +90,29 @@ ensure_image() {
 
 # --- the payload and the results disk.
 prepare() {
+  # The guest runs the tests longest first, by the last run's times (a test
+  # without one first of all), so that its workers finish together.
+  local last=
+  [ -f "$out/console.log" ] && last=$(tr -d '\r' <"$out/console.log" |
+    sed -n 's/^qz-guest: result \([^ ]*\) [^ ]* \([0-9][0-9.]*\)$/\1 \2/p')
   rm -rf "$out"; mkdir -p "$out/stage" "$out/results"
   cp -a "$build/bin" "$out/stage/bin"
-  cp "$build/vm-tests.txt" "$out/stage/tests.txt"
-  cp "$here/guest-run.sh" "$out/stage/guest-run.sh"
+  awk -F'\t' -v last="$last" 'BEGIN { n = split(last, l, "\n"); for (i = 1; i <= n; i++) { split(l[i], f, " "); t[f[1]] = f[2] } }
+    { printf "%s\t%06d\t%s\n", ($1 in t) ? t[$1] : 1e9, NR, $0 }' "$build/vm-tests.txt" |
+    sort -t$'\t' -k1,1gr -k2,2n | cut -f3- >"$out/stage/tests.txt"
+  echo "$jobs" >"$out/stage/jobs"
+  cp "$here/guest-run.sh" "$here/xvfb.sh" "$out/stage/"
+  cp "$here/guest-wine-run" "$out/stage/wine-run"
+  # The guest's shim between 32-bit Wine and libfaketime, for i686 Linux.
+  mkdir -p "$out/stage/lib"
+  clang --target=i686-linux-gnu -shared -fPIC -nostdlib -O2 -Wall -Werror \
+    -o "$out/stage/lib/time64.so" "$here/time64.c" || return 1
+  # The test scripts the list names, at their places in the source tree.
+  local script
+  for script in $(cut -f2 "$build/vm-tests.txt" | cut -d' ' -f1 | grep '\.sh$' | sort -u); do
+    mkdir -p "$out/stage/src/$(dirname "$script")"
+    cp "$root/$script" "$out/stage/src/$script" || return 1
+  done
   echo "$test_limit" >"$out/stage/test-timeout"
   tar cf "$out/payload.tar" -C "$out/stage" . || return 1
   # Whole MiBs: the guest reads it as a disk.
@@ -103,8 +147,6 @@ ensure_image || die "no guest image"
 [ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
 prepare || die "cannot stage the payload in $out"
 echo "vm: image $image; $(grep -c . "$build/vm-tests.txt") tests and the demo tour; limit ${limit}s"
-left_out=$(grep . "$build/vm-tests-display.txt" 2>/dev/null | tr '\n' ' ')
-[ -z "$left_out" ] || echo "vm: left out (they need a display): $left_out"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
   # The guest never came up (or lacks its prefix): the image is not to be
@@ -117,4 +159,8 @@ if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image b
 fi
 tar xf "$out/results.img" -C "$out/results" 2>/dev/null || true
 
-"$here/report.sh" "$build/vm-tests.txt" "$out" "$rc" "$limit" "$root/build/x86_64-wine.log" "$(elapsed)"
+status=0
+"$here/report.sh" "$build/vm-tests.txt" "$out" "$rc" "$limit" "$(elapsed)" "$compare" "$compare_list" ||
+  status=$?
+[ "$junit" = "$out/junit.xml" ] || cp "$out/junit.xml" "$junit"
+exit $status

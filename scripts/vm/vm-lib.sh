@@ -1,14 +1,16 @@
 # Sourced by the VM scripts: where the guest image lives and how it boots.
 #
-# The image is cached outside the clone, in $QZ_CACHE/vm-<stamp>/, where the
-# stamp is a hash of everything that decides what the image holds (the recipe
-# scripts, the guest's PID 1 and the kernel it boots with). A changed recipe
-# therefore gets a new folder, and the old ones are removed when it is made.
+# The image is cached outside the clone, in $QZ_VM_CACHE/vm-<stamp>/ (by
+# default the machine's cache folder, QZ_CACHE), where the stamp is a hash of
+# everything that decides what the image holds (the recipe scripts, the
+# guest's PID 1 and the kernel it boots with). A changed recipe therefore gets
+# a new folder, and the old ones are removed when it is made.
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
+QZ_VM_CACHE=${QZ_VM_CACHE:-$QZ_CACHE}
 qz_vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # Bump to force every machine to rebuild its image.
-QZ_VM_RECIPE=1
+QZ_VM_RECIPE=2
 
 # The newest installed Debian kernel (linux-image-amd64): its version.
 qz_vm_kernel_version() {

@@ -161,6 +161,49 @@ TEST(TableMatch, NegativeOrZeroStrideKeepsTheCallersLayout) {
     EXPECT_FALSE(table_matches({buf, 5, 0}, "two", 260));
 }
 
+// Index times stride as an address offset, never as a signed product: on a
+// 32-bit target 2 x 0x7FFFFFF0 does not fit a signed pointer-sized integer, and
+// signed overflow in a constant expression does not compile.
+static_assert(record_offset(2, 0x7FFFFFF0) == static_cast<std::uintptr_t>(std::int64_t{2} * 0x7FFFFFF0));
+static_assert(record_offset(2, -0x7FFFFFF0) == static_cast<std::uintptr_t>(std::int64_t{2} * -0x7FFFFFF0));
+static_assert(record_offset(INT32_MAX, INT32_MIN) ==
+              static_cast<std::uintptr_t>(std::int64_t{INT32_MAX} * INT32_MIN));
+
+TEST(TableMatch, StrideWhoseProductOverflowsIsReadAtTheCallersAddresses) {
+    // Records 0, 1 and 2 with a stride of +-0x7FFFFFF0 lie two gibibytes apart;
+    // on a 32-bit target record 2 wraps around the address space to 32 bytes
+    // beside record 0 (the executable is large address aware for this).
+    for (const std::int32_t stride : {0x7FFFFFF0, -0x7FFFFFF0}) {
+        bool placed = false;
+        for (std::uint64_t k = 0; k < 8 && !placed; ++k) {
+            const std::uint64_t first = (stride > 0 ? 0x10000040u : 0x190000040u) + (k << 24);
+            std::vector<char*> records;
+            std::map<std::uintptr_t, void*> blocks;  // 64 KiB reservations at fixed addresses
+            for (std::int64_t i = 0; i < 3; ++i) {
+                const auto at = static_cast<std::uintptr_t>(first + static_cast<std::uint64_t>(i * stride));
+                const std::uintptr_t block = at & ~std::uintptr_t{0xFFFF};
+                if (!blocks.count(block))
+                    blocks[block] = VirtualAlloc(reinterpret_cast<void*>(block), 0x10000, MEM_RESERVE | MEM_COMMIT,
+                                                 PAGE_READWRITE);
+                records.push_back(blocks[block] ? reinterpret_cast<char*>(at) : nullptr);
+            }
+            if (std::count(records.begin(), records.end(), nullptr) == 0) {
+                placed = true;
+                std::strcpy(records[0], "zero.exe");
+                std::strcpy(records[1], "one.exe");
+                std::strcpy(records[2], "two.exe");
+                EXPECT_TRUE(table_matches({records[0], 3, stride}, "two.exe", 260)) << stride;
+                EXPECT_FALSE(table_matches({records[0], 2, stride}, "two.exe", 260)) << stride;
+                EXPECT_TRUE(table_matches({records[0], 2, stride}, "ONE.exe", 260)) << stride;
+                EXPECT_TRUE(table_matches({records[2], 1, stride}, "two.exe", 260)) << stride;
+            }
+            for (const auto& [block, mem] : blocks)
+                if (mem) VirtualFree(mem, 0, MEM_RELEASE);
+        }
+        EXPECT_TRUE(placed) << "no free addresses for the records of stride " << stride;
+    }
+}
+
 TEST_F(Fake, QueriesStopAtTheFirstHit) {
     EXPECT_TRUE(query(false, {"nothing.exe", "BETA.EXE"}));
     EXPECT_EQ(sys.process_records, 3) << "the walk went on past the hit";

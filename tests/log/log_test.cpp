@@ -2,6 +2,8 @@
 // process (log_driver) inside a scratch folder and reads the files it leaves.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
 #include <regex>
 #include <set>
 
@@ -28,6 +30,22 @@ void expect_ran(const qz::test::ChildResult& r) {
 std::string contents(const TempDir& dir, const std::string& name) {
     std::string s;
     EXPECT_TRUE(qz::test::read_file(dir.file(name), s)) << name << " missing";
+    return s;
+}
+
+// Size and last bytes of a log file, without reading megabytes into the test.
+std::uint64_t file_size(const TempDir& dir, const std::string& name) {
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    EXPECT_TRUE(GetFileAttributesExA(dir.file(name).c_str(), GetFileExInfoStandard, &a)) << name << " missing";
+    return std::uint64_t{a.nFileSizeHigh} << 32 | a.nFileSizeLow;
+}
+
+std::string tail(const TempDir& dir, const std::string& name, size_t n) {
+    std::ifstream in(dir.file(name), std::ios::binary | std::ios::ate);
+    if (!in || static_cast<size_t>(in.tellg()) < n) return {};
+    in.seekg(-static_cast<std::streamoff>(n), std::ios::end);
+    std::string s(n, '\0');
+    in.read(&s[0], static_cast<std::streamsize>(n));
     return s;
 }
 
@@ -95,24 +113,19 @@ TEST(Log, RestartEmptiesTheFirstFileAndLeavesTheOthers) {
 
 // Rotation counts characters: each record's formatted text plus one for its
 // line break. A record goes to the next file when the count so far plus its
-// formatted text would reach 10,485,760.
+// formatted text would reach 10,485,760. Both sides of that boundary in one
+// run: a file filled to leave exactly 100 characters takes a record of 99, and
+// the next file, filled the same way, passes one of 100 on to a third.
 TEST(Log, SizeRotationAtTheExactBoundary) {
-    const size_t first = kRotation - 100 - kPrefix - 1;  // leaves exactly 100 characters
-    {
-        TempDir dir;  // formatted text of 99 characters: still fits
-        expect_ran(drive(dir, {"init", "big:0:" + std::to_string(first), "big:0:" + std::to_string(99 - kPrefix)}));
-        EXPECT_EQ(log_files(dir), std::vector<std::string>{"qzlog_0.txt"});
-        EXPECT_EQ(contents(dir, "qzlog_0.txt").size(), kRotation - 100 + 1 + 99 + 2);
-    }
-    {
-        TempDir dir;  // 100 characters would reach the limit: next file, the full one untouched
-        expect_ran(drive(dir, {"init", "big:0:" + std::to_string(first), "big:0:" + std::to_string(100 - kPrefix)}));
-        EXPECT_EQ(log_files(dir), (std::vector<std::string>{"qzlog_0.txt", "qzlog_1.txt"}));
-        const std::string full = contents(dir, "qzlog_0.txt");
-        EXPECT_EQ(full.size(), kPrefix + first + 2);
-        EXPECT_EQ(full.substr(full.size() - 3), "x\r\n");
-        EXPECT_EQ(contents(dir, "qzlog_1.txt").size(), 100u + 2);
-    }
+    const size_t fill = kRotation - 100 - kPrefix - 1;  // leaves exactly 100 characters
+    TempDir dir;
+    expect_ran(drive(dir, {"init", "big:0:" + std::to_string(fill), "big:0:" + std::to_string(99 - kPrefix),
+                           "big:0:" + std::to_string(fill), "big:0:" + std::to_string(100 - kPrefix)}));
+    EXPECT_EQ(log_files(dir), (std::vector<std::string>{"qzlog_0.txt", "qzlog_1.txt", "qzlog_2.txt"}));
+    EXPECT_EQ(file_size(dir, "qzlog_0.txt"), kRotation - 100 + 1 + 99 + 2);  // 99 still fits
+    EXPECT_EQ(file_size(dir, "qzlog_1.txt"), kPrefix + fill + 2);            // 100 would reach the limit:
+    EXPECT_EQ(tail(dir, "qzlog_1.txt", 3), "x\r\n");                       // the full file untouched,
+    EXPECT_EQ(file_size(dir, "qzlog_2.txt"), 100u + 2);                      // the record in the next one
 }
 
 TEST(Log, SecondInitKeepsOneSinkAndTheWrittenLog) {
@@ -126,14 +139,17 @@ TEST(Log, SecondInitKeepsOneSinkAndTheWrittenLog) {
     EXPECT_EQ(log_files(dir), std::vector<std::string>{"qzlog_0.txt"});
 }
 
-TEST(Log, MessageLargerThanTheRotationSizeIsWrittenAndReturns) {
+TEST(Log, MessageOfTheRotationSizeOrLargerIsWrittenAndReturns) {
+    // Formatted texts of exactly the rotation size and one more: the smallest
+    // records that no file can take within the limit.
     TempDir dir;
-    const std::string big = std::to_string(11 * 1024 * 1024);
-    expect_ran(drive(dir, {"init", "big:0:" + big, "big:1:" + big, "log:2:small"}));
+    const size_t at_limit = kRotation - kPrefix, above = kRotation + 1 - (kPrefix + 3);
+    expect_ran(drive(dir, {"init", "big:0:" + std::to_string(at_limit), "big:1:" + std::to_string(above), "log:2:small"}));
     // Each oversized record fills a file of its own; nothing else is created.
     EXPECT_EQ(log_files(dir), (std::vector<std::string>{"qzlog_0.txt", "qzlog_1.txt", "qzlog_2.txt"}));
-    EXPECT_EQ(contents(dir, "qzlog_0.txt").size(), kPrefix + 11 * 1024 * 1024 + 2);
-    EXPECT_EQ(contents(dir, "qzlog_1.txt").size(), kPrefix + 3 + 11 * 1024 * 1024 + 2);
+    EXPECT_EQ(file_size(dir, "qzlog_0.txt"), kRotation + 2);
+    EXPECT_EQ(file_size(dir, "qzlog_1.txt"), kRotation + 1 + 2);
+    EXPECT_EQ(tail(dir, "qzlog_1.txt", 3), "x\r\n");
     EXPECT_TRUE(std::regex_match(contents(dir, "qzlog_2.txt"), std::regex("\\d\\d:\\d\\d:\\d\\d: error - small\r\n")));
 }
 

@@ -1,0 +1,58 @@
+/* Preloaded into the guest's 32-bit Wine together with, and before, the
+ * 32-bit libfaketime (see guest-run.sh): 32-bit Wine is built with a 64-bit
+ * time_t and reads the clock through glibc's 64-bit-time entry points
+ * (__clock_gettime64, __gettimeofday64, __time64), which libfaketime 0.9.10
+ * does not replace. Each one here asks the classic 32-bit-time function of the
+ * next library in line (libfaketime's, which fakes it) and widens the result.
+ *
+ * Built by run-lane.sh for i686 Linux without a C library of that
+ * architecture: no headers, the types as the i386 ABI lays them out, dlsym
+ * resolved from the process's glibc at run time. */
+
+typedef int clockid_t;
+typedef long long time64_t;
+
+struct timespec32 { long tv_sec; long tv_nsec; };
+struct timespec64 { time64_t tv_sec; long tv_nsec; int padding; };
+struct timeval32 { long tv_sec; long tv_usec; };
+struct timeval64 { time64_t tv_sec; long long tv_usec; };
+
+extern void *dlsym(void *handle, const char *name);
+#define RTLD_NEXT ((void *)-1L)
+
+static void *next(const char *name) { return dlsym(RTLD_NEXT, name); }
+
+int __clock_gettime64(clockid_t clock, struct timespec64 *ts) {
+    static int (*clock_gettime32)(clockid_t, struct timespec32 *);
+    struct timespec32 t;
+    int r;
+    if (!clock_gettime32) clock_gettime32 = (int (*)(clockid_t, struct timespec32 *))next("clock_gettime");
+    r = clock_gettime32(clock, &t);
+    if (r == 0 && ts) {
+        ts->tv_sec = t.tv_sec;
+        ts->tv_nsec = t.tv_nsec;
+    }
+    return r;
+}
+
+int __gettimeofday64(struct timeval64 *tv, void *tz) {
+    static int (*gettimeofday32)(struct timeval32 *, void *);
+    struct timeval32 t;
+    int r;
+    if (!gettimeofday32) gettimeofday32 = (int (*)(struct timeval32 *, void *))next("gettimeofday");
+    r = gettimeofday32(&t, tz);
+    if (r == 0 && tv) {
+        tv->tv_sec = t.tv_sec;
+        tv->tv_usec = t.tv_usec;
+    }
+    return r;
+}
+
+time64_t __time64(time64_t *out) {
+    static long (*time32)(long *);
+    long t;
+    if (!time32) time32 = (long (*)(long *))next("time");
+    t = time32(0);
+    if (out) *out = t;
+    return t;
+}
