@@ -61,7 +61,7 @@ say "packing $name.zip"
 (cd "$work/stage" && find . -type f | sed 's|^\./||' | sort | zip -X -D -9 -q "$work/$name.zip" -@) ||
   die "zip failed"
 
-tests/static/check_package.sh "$work/$name.zip" "$version" exports/qzutilities.def \
+tests/static/check_package.sh "$work/$name.zip" "$version" "$root/exports/qzutilities.def" \
   "$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=\(.*\)objcopy$/\1/p' build/release/CMakeCache.txt)" ||
   die "the package failed its checks; nothing written to dist/"
 [ -z "$(dirty)" ] || { dirty >&2; die "the work tree changed during the build; nothing written to dist/"; }

@@ -6,7 +6,7 @@
 # every export of the .def; and the DLL passes the release checks
 # (check_release.sh) with the debug file from the zip.
 set -uo pipefail
-zip=$1 version=$2 def=$3 prefix=$4
+zip=$(realpath "$1") version=$2 def=$(realpath "$3") prefix=$4
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 fail=0
