@@ -55,6 +55,7 @@ say "version $version: building (build/release)"
 step "the build" cmake --build --preset release
 say "installing"
 step "cmake --install" cmake --install build/release --prefix "$work/stage"
+[ -z "$(dirty)" ] || { dirty >&2; die "the work tree changed during the build; nothing written to dist/"; }
 find "$work/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 say "packing $name.zip"
 # -X: no owner or extended time fields; -D: no folder entries; one sorted list.
@@ -64,7 +65,6 @@ say "packing $name.zip"
 tests/static/check_package.sh "$work/$name.zip" "$version" "$root/exports/qzutilities.def" \
   "$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=\(.*\)objcopy$/\1/p' build/release/CMakeCache.txt)" ||
   die "the package failed its checks; nothing written to dist/"
-[ -z "$(dirty)" ] || { dirty >&2; die "the work tree changed during the build; nothing written to dist/"; }
 
 mkdir -p dist
 mv -f "$work/$name.zip" "dist/$name.zip"
