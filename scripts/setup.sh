@@ -12,6 +12,7 @@ pkgs=(
   googletest libutfcpp-dev libz-mingw-w64-dev
   clang libclang-rt-14-dev
   qemu-system-x86 qemu-utils debootstrap linux-image-amd64
+  git zip unzip llvm lld
 )
 
 missing=()

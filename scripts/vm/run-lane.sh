@@ -146,6 +146,7 @@ boot() {
 ensure_image || die "no guest image"
 [ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
 prepare || die "cannot stage the payload in $out"
+echo "vm: sha256 $(sha256sum "$out/stage/bin/qzutilities.dll" | cut -d' ' -f1) of the DLL under test ($build/bin/qzutilities.dll)"
 echo "vm: image $image; $(grep -c . "$build/vm-tests.txt") tests and the demo tour; limit ${limit}s"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The package of the shipped 32-bit DLL: dist/qzutilities-<version>-win32.zip,
+# from a clean Release build (the release preset, build/release) of the
+# committed work tree, installed by CMake's install rules and checked
+# (tests/static/check_package.sh) before it goes to dist/.
+#
+# The same commit gives the same zip, byte for byte, on any machine set up by
+# scripts/setup.sh: the binaries carry no time stamp and no build path, and
+# the zip's entries are the installed tree in a fixed order, all stamped with
+# the commit's time (SOURCE_DATE_EPOCH), with no owner or other extra fields.
+#
+# Refuses a work tree with changes that are not committed. dist/ changes only
+# at the end, by renaming the checked zip into it: a run that fails leaves it
+# as it was.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+t_start=$(date +%s)
+say() { echo "release [$(( $(date +%s) - t_start ))s]: $*"; }
+die() { echo "release: $*" >&2; exit 1; }
+
+git rev-parse --is-inside-work-tree >/dev/null 2>&1 || die "$root is not a git work tree"
+dirty() { git status --porcelain --untracked-files=all; }
+if [ -n "$(dirty)" ]; then
+  {
+    echo "release: refusing to package: the work tree has changes that are not committed,"
+    echo "and a package must be built from one commit. Commit or stash them (untracked files too):"
+    dirty | sed 's/^/  /'
+  } >&2
+  exit 1
+fi
+commit=$(git rev-parse HEAD)
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct HEAD)
+export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+umask 022
+
+mkdir -p build
+work=$(mktemp -d "$root/build/release-pack.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+log=$root/build/release.log
+: >"$log"
+# step WHAT COMMAND...: runs one step with its output in the log.
+step() {
+  local what=$1; shift
+  "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; die "$what failed (all its output: $log)"; }
+}
+
+say "commit $commit ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
+rm -rf build/release
+step "configuring the release preset" cmake --preset release -DQZ_RELEASE_COMMIT="$commit"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+[ -n "$version" ] || die "no project version in build/release/CMakeCache.txt"
+name=qzutilities-$version-win32
+say "version $version: building (build/release)"
+step "the build" cmake --build --preset release
+say "installing"
+step "cmake --install" cmake --install build/release --prefix "$work/stage"
+[ -z "$(dirty)" ] || { dirty >&2; die "the work tree changed during the build; nothing written to dist/"; }
+find "$work/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+say "packing $name.zip"
+# -X: no owner or extended time fields; -D: no folder entries; one sorted list.
+(cd "$work/stage" && find . -type f | sed 's|^\./||' | sort | zip -X -D -9 -q "$work/$name.zip" -@) ||
+  die "zip failed"
+
+tests/static/check_package.sh "$work/$name.zip" "$version" "$root/exports/qzutilities.def" \
+  "$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=\(.*\)objcopy$/\1/p' build/release/CMakeCache.txt)" ||
+  die "the package failed its checks; nothing written to dist/"
+
+mkdir -p dist
+mv -f "$work/$name.zip" "dist/$name.zip"
+say "dist/$name.zip"
+echo "  sha256 $(sha256sum "dist/$name.zip" | cut -d' ' -f1)  dist/$name.zip"
+echo "  sha256 $(unzip -p "dist/$name.zip" SHA256SUMS | awk '$2 == "bin/qzutilities.dll" { print $1 }')  bin/qzutilities.dll"

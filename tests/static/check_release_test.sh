@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The release checks must catch each way a shipped DLL can be wrong: made-up
+# faults in copies of the built DLL and its debug file each fail with their
+# own message, and the DLL as built passes.
+#   check_release_test.sh TOOL_PREFIX MACHINE DLL DEBUG_FILE DEF VERSION
+set -uo pipefail
+prefix=$1 machine=$2 dll=$3 debug=$4 def=$5 version=$6
+here=$(cd "$(dirname "$0")" && pwd)
+objcopy=${prefix}objcopy
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+fails=0
+
+# expect CASE MESSAGE DLL DEBUG DEF VERSION [MACHINE]: the checks fail on
+# these and say MESSAGE (or pass, when MESSAGE is "passed").
+expect() {
+  local name=$1 msg=$2 d=$3 g=$4 f=$5 v=$6 m=${7:-$machine} status
+  "$here/check_release.sh" "$prefix" "$m" "$d" "$g" "$f" "$v" >"$tmp/$name.txt" 2>&1
+  status=$?
+  if [ "$msg" = passed ]; then
+    [ "$status" = 0 ] && grep -q 'release checks passed' "$tmp/$name.txt" && return
+  else
+    [ "$status" != 0 ] && grep -qF -- "$msg" "$tmp/$name.txt" && return
+  fi
+  echo "FAIL [$name] expected: $msg (status $status)"; sed 's/^/    | /' "$tmp/$name.txt"
+  fails=$((fails + 1))
+}
+# variant NAME: a copy of the DLL and its debug file in $tmp/NAME/.
+variant() { mkdir -p "$tmp/$1"; cp "$dll" "$tmp/$1/$(basename "$dll")"; cp "$debug" "$tmp/$1/$(basename "$debug")"; }
+d() { echo "$tmp/$1/$(basename "$dll")"; }
+g() { echo "$tmp/$1/$(basename "$debug")"; }
+
+expect as_built passed "$dll" "$debug" "$def" "$version"
+
+IFS=. read -r major minor patch <<<"$version"
+expect other_version "FILEVERSION is '$major, $minor, $patch, 0', not $major, $minor, $((patch + 1)), 0" \
+  "$dll" "$debug" "$def" "$major.$minor.$((patch + 1))"
+expect bad_version "is not MAJOR.MINOR.PATCH" "$dll" "$debug" "$def" "$major.$minor"
+expect other_machine "not other-machine" "$dll" "$debug" "$def" "$version" other-machine
+
+sed 's/^EXPORTS$/EXPORTS\n    QZ_NotBuilt/' "$def" >"$tmp/more.def"
+expect def_mismatch "export table differs from the .def list" "$dll" "$debug" "$tmp/more.def" "$version"
+
+variant changed_debug; printf x >>"$(g changed_debug)"
+expect changed_debug "the debug link's CRC is" "$(d changed_debug)" "$(g changed_debug)" "$def" "$version"
+
+variant renamed_debug; mv "$(g renamed_debug)" "$tmp/renamed_debug/other.debug"
+expect renamed_debug "the debug link names '$(basename "$debug")', not other.debug" \
+  "$(d renamed_debug)" "$tmp/renamed_debug/other.debug" "$def" "$version"
+
+variant no_link; "$objcopy" --remove-section .gnu_debuglink "$(d no_link)"
+expect no_link "no debug link" "$(d no_link)" "$(g no_link)" "$def" "$version"
+
+variant debug_section; echo "left behind" >"$tmp/blob"
+"$objcopy" --add-section .debug_info="$tmp/blob" "$(d debug_section)" 2>/dev/null
+expect debug_section "debug sections in the DLL: .debug_info" "$(d debug_section)" "$(g debug_section)" "$def" "$version"
+
+variant symbols; "$objcopy" --add-symbol qz_left_behind=.text:0 "$(d symbols)"
+expect symbols "not stripped" "$(d symbols)" "$(g symbols)" "$def" "$version"
+
+# DllCharacteristics: 2 bytes at 70 into the optional header, which follows
+# the 4-byte signature and the 20-byte file header at e_lfanew (offset 0x3c).
+variant no_nx
+pe=$(od -An -tu4 -j 60 -N4 "$(d no_nx)" | tr -d ' ')
+printf '\x40\x00' | dd of="$(d no_nx)" bs=1 seek=$((pe + 24 + 70)) conv=notrunc status=none
+expect no_nx "NX_COMPAT is not set" "$(d no_nx)" "$(g no_nx)" "$def" "$version"
+variant no_aslr
+printf '\x00\x01' | dd of="$(d no_aslr)" bs=1 seek=$((pe + 24 + 70)) conv=notrunc status=none
+expect no_aslr "DYNAMIC_BASE is not set" "$(d no_aslr)" "$(g no_aslr)" "$def" "$version"
+
+expect missing "no DLL at" "$tmp/none.dll" "$debug" "$def" "$version"
+
+echo "release check cases: $fails failed"
+[ "$fails" = 0 ]
