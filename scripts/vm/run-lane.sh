@@ -6,16 +6,15 @@
 # $QZ_VM_CACHE/vm-<stamp>/, copies build/i686/bin (the DLL, every test and
 # helper executable, the demo host), the list of tests (build/i686/vm-tests.txt)
 # and the test scripts it names into the guest, boots it, runs each test and
-# the demo host's tour, QZ_VM_JOBS at once (by default as many as the guest
-# has processors, QZ_VM_CPUS: 2), and reports each like CTest beside its verdict in
-# the x86_64 lane (QZ_VM_COMPARE: that lane's JUnit report, by default
-# build/x86_64-wine.xml as scripts/test.sh leaves it; QZ_VM_COMPARE_LIST: its
-# list of tests, build/x86_64/vm-tests.txt; an empty QZ_VM_COMPARE compares
-# nothing), ending with "N tests
-# failed out of M". The verdicts are also written as a JUnit report
-# (QZ_VM_JUNIT, by default build/vm/junit.xml). Fails when any test fails or
-# differs from the x86_64 lane, the guest's X server does not start, or the
-# guest does not finish within QZ_VM_TIMEOUT seconds (each test:
+# the demo host's tour, QZ_VM_JOBS at once (by default as many as the guest has
+# processors, QZ_VM_CPUS: 2), and reports each like CTest beside its verdict in
+# the x86_64 lane, ending with "N tests failed out of M". That lane's verdicts
+# come from its JUnit report (QZ_VM_COMPARE: by default build/x86_64-wine.xml,
+# as scripts/test.sh leaves it; empty: no comparison) and its list of tests
+# (QZ_VM_COMPARE_LIST: build/x86_64/vm-tests.txt). This lane's verdicts are
+# written as a JUnit report too (QZ_VM_JUNIT: build/vm/junit.xml). Fails when a
+# test fails or differs from the x86_64 lane, the guest's X server does not
+# start, or the guest does not finish within QZ_VM_TIMEOUT seconds (each test:
 # QZ_VM_TEST_TIMEOUT), in which case the guest's console log is shown.
 #   run-lane.sh --image-only   only builds (or checks) the image
 set -uo pipefail

@@ -40,9 +40,11 @@ for _ in $(seq 1200); do
   sleep 0.1
 done
 check "both records before midnight written" '[ "$(grep -c . qzlog_0.txt 2>/dev/null)" = 2 ]'
+echo "records before midnight after ${SECONDS}s"
 set_clock "2026-03-14 23:59:59"
 wait "$driver_pid"
 check "driver exit" '[ $? = 0 ]'
+echo "driver done after ${SECONDS}s"
 check "two files" '[ "$(ls qzlog_* | tr "\n" " ")" = "qzlog_0.txt qzlog_1.txt " ]'
 cr=$'\r'
 check "before midnight in qzlog_0" \
