@@ -1,18 +1,11 @@
 # The static Boost libraries that scripts/build-boost.sh leaves in the cache,
 # linked by hand: Boost's own package config would add the Windows 8-only
 # synchronization library.
+include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
 set(QZ_BOOST_VERSION 1.81.0)
 set(QZ_BOOST_RECIPE 4)
-if(DEFINED ENV{QZ_CACHE})
-  set(_qz_cache "$ENV{QZ_CACHE}")
-else()
-  set(_qz_cache /var/cache/qzutilities)
-endif()
-set(QZ_BOOST_ROOT "${_qz_cache}/boost-${QZ_BOOST_VERSION}-${QZ_TARGET}-r${QZ_BOOST_RECIPE}"
-    CACHE PATH "Boost built for this target")
-if(NOT EXISTS "${QZ_BOOST_ROOT}/.done")
-  message(FATAL_ERROR "Boost for ${QZ_TARGET} not found in ${QZ_BOOST_ROOT}: run scripts/setup.sh")
-endif()
+qz_cached_library(QZ_BOOST_ROOT "boost-${QZ_BOOST_VERSION}-${QZ_TARGET}-r${QZ_BOOST_RECIPE}"
+  "Boost for ${QZ_TARGET}")
 
 add_library(qz_boost_log INTERFACE)
 target_include_directories(qz_boost_log SYSTEM INTERFACE "${QZ_BOOST_ROOT}/include")

@@ -1,0 +1,15 @@
+# qz_cached_library(VAR FOLDER DOC): the folder a setup script built a library
+# into, in the machine's cache outside the clone (QZ_CACHE, by default
+# /var/cache/qzutilities), keyed by version, target and recipe. Sets VAR to
+# it, or stops the configuration when the build is missing or unfinished.
+function(qz_cached_library var folder doc)
+  if(DEFINED ENV{QZ_CACHE})
+    set(cache "$ENV{QZ_CACHE}")
+  else()
+    set(cache /var/cache/qzutilities)
+  endif()
+  set(${var} "${cache}/${folder}" CACHE PATH "${doc}")
+  if(NOT EXISTS "${${var}}/.done")
+    message(FATAL_ERROR "${doc} not found in ${${var}}: run scripts/setup.sh")
+  endif()
+endfunction()
