@@ -15,6 +15,9 @@ qz_start_wine() {
     /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.qz-ready"
   fi
+  # A server left by an earlier run may carry another environment (a fake
+  # clock, say): this run starts its own.
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
   # The server stays a minute after the last program; the system processes it
   # starts now are not tied to any test's output pipes.
   /usr/lib/wine/wineserver -p60

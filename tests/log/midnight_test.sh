@@ -29,6 +29,11 @@ set_clock() {
 }
 set_clock "2026-03-14 23:00:00"
 
+# The Wine server must not be started by the faked run: it would keep the fake
+# clock for every program of the prefix after it. One run on the real clock
+# first, so that the faked one finds a server.
+"$wine_run" cmd /c exit >/dev/null 2>&1 </dev/null || true
+
 # Two records before midnight, two after: the first after midnight begins
 # qzlog_1.txt, the next one joins it.
 LD_PRELOAD=$preload FAKETIME_TIMESTAMP_FILE=$clock FAKETIME_CACHE_DURATION=1 FAKETIME_DONT_FAKE_MONOTONIC=1 TZ=UTC \
