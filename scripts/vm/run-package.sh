@@ -27,7 +27,8 @@ echo "vm package: $(basename "$zip") unpacked into $out/unpacked; bin/: $(cd "$o
 echo "vm package: sha256 $(sha256sum "$out/unpacked/bin/qzutilities.dll" | cut -d' ' -f1) of the unpacked bin/qzutilities.dll"
 
 rc=0
-QZ_VM_BUILD=$out/lane QZ_VM_OUT=$out/run "$here/run-lane.sh" || rc=$?
+# No tests run here, only the tour: nothing to compare with the x86_64 lane.
+QZ_VM_COMPARE= QZ_VM_BUILD=$out/lane QZ_VM_OUT=$out/run "$here/run-lane.sh" || rc=$?
 if [ -f "$out/run/results/qzhost_tour.log" ]; then
   echo "---- the unpacked qzhost.exe's tour (last 40 lines of $out/run/results/qzhost_tour.log)"
   tail -n 40 "$out/run/results/qzhost_tour.log" | tr -d '\r'

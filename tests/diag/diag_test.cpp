@@ -89,8 +89,12 @@ TEST(NameTable, IsReadByStrideUpToTheCountAndEachTerminator) {
     }
     const char* first = page.place_at_end(child.exe_name);  // runs past a 4-byte stride
     EXPECT_EQ(is_process()(&first, 1, 4), 1);
-    const char* tail = first + 4;  // records 1.. are the name's tails, the last one ""
-    const auto tails = static_cast<std::int32_t>(child.exe_name.size() - 3);
+    // Records 1.. are the name's tails down to its last letter, whose
+    // terminator is the page's last byte. (Not the empty tail after it: a
+    // process whose name the snapshot gives empty, one starting or ending
+    // meanwhile, would match it.)
+    const char* tail = first + 4;
+    const auto tails = static_cast<std::int32_t>(child.exe_name.size() - 4);
     EXPECT_EQ(is_process()(&tail, tails, 1), 0);
     EXPECT_EQ(is_module()(&tail, tails, 1), 0);
 }
