@@ -48,5 +48,4 @@ void format_line(const logging::record_view& rec, logging::formatting_ostream& o
         out.write(message->data(), static_cast<std::streamsize>(message->size()));
 }
 
-
 }  // namespace qz::log

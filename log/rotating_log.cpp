@@ -72,6 +72,12 @@ private:
 
 }  // namespace
 
+static_assert(static_cast<int>(Severity::info) == severity_level::info &&
+                  static_cast<int>(Severity::warning) == severity_level::warning &&
+                  static_cast<int>(Severity::error) == severity_level::error &&
+                  static_cast<int>(Severity::fatal) == severity_level::fatal,
+              "Severity follows the trivial severity levels");
+
 Severity severity_for_level(std::int32_t level) noexcept {
     switch (level) {
         case 1: return Severity::warning;
@@ -114,17 +120,16 @@ void write(const char* message, std::int32_t level) {
     if (message == nullptr) return;
     // The record's own attribute, its severity: one constant set for each
     // severity the levels map to, made once and only read from then on.
-    static const std::array<logging::attribute_set, 3> severities = [] {
-        std::array<logging::attribute_set, 3> sets;
-        const severity_level levels[] = {severity_level::info, severity_level::warning, severity_level::error};
+    // Indexed by Severity (the trivial levels have the same order).
+    static const std::array<logging::attribute_set, 6> severities = [] {
+        std::array<logging::attribute_set, 6> sets;
         for (std::size_t i = 0; i < sets.size(); ++i)
             sets[i].insert(logging::trivial::severity.get_name(),
-                           logging::attributes::constant<severity_level>(levels[i]));
+                           logging::attributes::constant<severity_level>(static_cast<severity_level>(i)));
         return sets;
     }();
     static const auto core = logging::core::get();  // the process's logging core, for good
-    const Severity severity = severity_for_level(level);
-    const auto& attributes = severities[severity == Severity::warning ? 1 : severity == Severity::error ? 2 : 0];
+    const auto& attributes = severities[static_cast<std::size_t>(severity_for_level(level))];
     // Opened against the core's filter; the message, byte for byte, becomes
     // the record's "Message" as a record stream would leave it; pushed to
     // the sink.

@@ -11,12 +11,6 @@ namespace {
 
 bool is_lead_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 
-std::size_t units_before_zero(const char16_t* s) {
-    std::size_t n = 0;
-    while (s[n] != 0) ++n;
-    return n;
-}
-
 // The frame both directions share: a null or ill-formed input (or no memory
 // for the conversion) gives -1 and, where there is room, the empty text; a
 // buffer without room (null, or a size of 0 or less) gets nothing; otherwise
@@ -64,7 +58,7 @@ void place_whole(const std::string& bytes, char* out, std::size_t size) noexcept
 }
 
 std::string terminated_to_utf8(const char16_t* in) {
-    return utf16_to_utf8_bytes(std::u16string_view(in, units_before_zero(in)));
+    return utf16_to_utf8_bytes(std::u16string_view(in));
 }
 
 }  // namespace
