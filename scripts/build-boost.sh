@@ -24,7 +24,7 @@ mkdir -p "$cache"
 # One shared, patched source tree with a bootstrapped b2.
 if [ ! -f "$src/.done" ]; then
   rm -rf "$src" "$src.tmp"; mkdir -p "$src.tmp"
-  ( cd "$src.tmp" && apt-get source --download-only -q boost1.81 >/dev/null )
+  "$(dirname "$0")/apt-source.sh" "bookworm bookworm-updates" boost1.81 "$src.tmp"
   tar -C "$src.tmp" -xf "$src.tmp"/boost1.81_*.orig.tar.*
   top=$(find "$src.tmp" -mindepth 1 -maxdepth 1 -type d | head -n1)
   ( cd "$top/tools/build/src/engine" && bison -y -d -o jamgram.cpp jamgram.y )

@@ -26,8 +26,7 @@ if [ -f "$out/.done" ]; then
 fi
 mkdir -p "$cache"
 rm -rf "$out" "$out.tmp"; mkdir -p "$out.tmp"
-chmod 777 "$out.tmp"  # apt fetches as its own user
-( cd "$out.tmp" && apt-get source --download-only -q libdeflate >/dev/null )
+"$(dirname "$0")/apt-source.sh" "bookworm bookworm-updates" libdeflate "$out.tmp"
 orig=$(ls "$out.tmp"/libdeflate_"$LIBDEFLATE_VER".orig.tar.* 2>/dev/null | head -n1)
 [ -n "$orig" ] || { echo "libdeflate: no $LIBDEFLATE_VER source from apt" >&2; exit 1; }
 mkdir -p "$out.tmp/src"

@@ -20,29 +20,15 @@ for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-need_src=0
-[ -f /etc/apt/sources.list.d/qz-debsrc.sources ] || need_src=1
-
-if [ ${#missing[@]} -gt 0 ] || [ $need_src = 1 ]; then
+if [ ${#missing[@]} -gt 0 ]; then
   if [ $(id -u) != 0 ]; then echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; fi
-  if [ $need_src = 1 ]; then
-    # Source packages from the same mirror apt already uses.
-    mirror=$("$here/debian-mirror.sh" || true)
-    [ -n "$mirror" ] || { echo "setup: no Debian mirror in the apt sources" >&2; exit 1; }
-    cat > /etc/apt/sources.list.d/qz-debsrc.sources <<SRC
-Types: deb-src
-URIs: $mirror
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  fi
   # Other third-party lists on the machine may be unreachable; that is fine.
   apt-get update -q || true
-  if [ ${#missing[@]} -gt 0 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-  fi
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+# Earlier versions of this script added a deb-src list to the machine's apt;
+# source packages now come through an apt state of the cache's own.
+rm -f /etc/apt/sources.list.d/qz-debsrc.sources
 
 "$here/build-boost.sh" i686
 "$here/build-boost.sh" x86_64
