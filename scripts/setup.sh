@@ -34,3 +34,4 @@ rm -f /etc/apt/sources.list.d/qz-debsrc.sources
 "$here/build-boost.sh" x86_64
 "$here/build-libdeflate.sh" i686
 "$here/build-libdeflate.sh" x86_64
+"$here/wow64/build-root.sh"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Every test: set up, build both targets, run the static checks of the i686
-# DLL, the behaviour tests of the x86_64 build under wine64, the native lane
-# and the i686 build's tests in the VM. Each lane leaves its verdicts as a
-# JUnit report (build/LANE.xml; ctest's own, or the VM lane's in the same
+# DLL, the behaviour tests of the x86_64 build under wine64, the native lane,
+# and the i686 build's tests under Wine 10's WoW64 and in the VM. Each lane
+# leaves its verdicts as a JUnit report (build/LANE.xml; ctest's own, or the VM lane's in the same
 # shape), and the closing totals are summed from those reports.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,8 +46,11 @@ run_lane i686-static ctest --preset i686 --output-junit "$root/build/i686-static
 run_lane x86_64-wine ctest --preset x86_64 --output-junit "$root/build/x86_64-wine.xml"
 # -- native lane: portable cores under the sanitizers, then the fuzzers
 QZ_NATIVE_JUNIT=$root/build/native.xml run_lane native native/run.sh
-# -- i686 lane: the shipped build's tests in a VM with 32-bit Wine, each
-#    beside its verdict in the x86_64 lane
+# -- i686 lanes: the shipped build's tests at native speed under Wine 10's
+#    WoW64, then in a VM with 32-bit Wine, each beside its verdict in the
+#    x86_64 lane
+QZ_WOW64_JUNIT=$root/build/i686-wow64.xml QZ_WOW64_COMPARE=$root/build/x86_64-wine.xml \
+  run_lane i686-wow64 scripts/wow64/run-lane.sh
 QZ_VM_JUNIT=$root/build/i686-vm.xml QZ_VM_COMPARE=$root/build/x86_64-wine.xml \
   run_lane i686-vm scripts/vm/run-lane.sh
 

@@ -28,7 +28,7 @@ limit=$(cat "$qz/test-timeout" 2>/dev/null || echo 300)
 # What the test scripts that fake the clock preload: the 32-bit libfaketime,
 # after the shim (lib/time64.so, scripts/vm/time64.c) that hands it 32-bit
 # Wine's 64-bit-time clock calls.
-export QZ_FAKETIME_PRELOAD="$qz/lib/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
+export QZ_FAKETIME_PRELOAD="${QZ_FAKETIME_PRELOAD:-$qz/lib/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1}"
 # One wineserver for the whole run, as on the host.
 "$wineserver_bin" -p
 "$wine_bin" cmd /c exit </dev/null >/dev/null 2>&1

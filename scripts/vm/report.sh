@@ -133,7 +133,7 @@ fi
 xml_escape() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g' <<<"$1"; }
 {
   echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuite name=\"i686-vm\" tests=\"$total\" failures=\"$failed\" disabled=\"0\" skipped=\"0\" time=\"$secs_total\">"
+  echo "<testsuite name=\"${QZ_LANE_NAME:-i686-vm}\" tests=\"$total\" failures=\"$failed\" disabled=\"0\" skipped=\"0\" time=\"$secs_total\">"
   for n in "${names[@]}"; do
     v=${verdict_of[$n]}
     if [ "$v" = Passed ]; then

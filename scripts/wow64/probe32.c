@@ -1,0 +1,62 @@
+/* Can this kernel run 32-bit code inside a 64-bit process? Wine's WoW64 mode
+ * needs nothing more: the 32-bit Windows code runs in the kernel's 32-bit user
+ * code segment, the Unix side stays 64-bit. A kernel built or booted without
+ * 32-bit support has no such segment, and the far jump into it faults.
+ *
+ * A child process jumps into the segment (selector 0x23) at a few bytes of
+ * 32-bit code in the low 4 GiB, which set EAX and jump back to the 64-bit
+ * segment (0x33), where an exit system call ends the child with EAX as its
+ * status. The parent says what happened: 0 when the child came back with the
+ * value, 1 otherwise (the signal that ended it, on standard error).
+ *   probe32 [SELECTOR]   another selector, to see the probe fail */
+#define _GNU_SOURCE
+#include <signal.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+enum { kValue = 42 };
+
+static void child(unsigned selector) {
+    unsigned char* page = mmap(NULL, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    if (page == MAP_FAILED) _exit(100);
+    uint32_t base = (uint32_t)(uintptr_t)page;
+    unsigned char* p = page;
+    /* 32-bit: mov eax, kValue; jmp far 0x33:base+64 */
+    *p++ = 0xB8; *p++ = kValue; *p++ = 0; *p++ = 0; *p++ = 0;
+    *p++ = 0xEA;
+    uint32_t back = base + 64;
+    memcpy(p, &back, 4); p += 4;
+    *p++ = 0x33; *p++ = 0x00;
+    /* 64-bit, at base+64: mov edi, eax; mov eax, 60 (exit); syscall */
+    p = page + 64;
+    *p++ = 0x89; *p++ = 0xC7;
+    *p++ = 0xB8; *p++ = 60; *p++ = 0; *p++ = 0; *p++ = 0;
+    *p++ = 0x0F; *p++ = 0x05;
+    /* The far pointer (offset, selector) for the jump in. */
+    struct __attribute__((packed)) { uint32_t offset; uint16_t selector; } target = {base, (uint16_t)selector};
+    __asm__ volatile("ljmpl *%0" : : "m"(target) : "memory");
+    _exit(101); /* not reached */
+}
+
+int main(int argc, char** argv) {
+    unsigned selector = argc > 1 ? (unsigned)strtoul(argv[1], NULL, 0) : 0x23;
+    pid_t pid = fork();
+    if (pid < 0) { perror("probe32: fork"); return 1; }
+    if (pid == 0) child(selector);
+    int status = 0;
+    if (waitpid(pid, &status, 0) < 0) { perror("probe32: waitpid"); return 1; }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kValue) return 0;
+    if (WIFSIGNALED(status))
+        fprintf(stderr, "probe32: 32-bit code (selector 0x%x) ended with signal %d (%s)\n", selector,
+                WTERMSIG(status), strsignal(WTERMSIG(status)));
+    else
+        fprintf(stderr, "probe32: 32-bit code (selector 0x%x) ended with status %d\n", selector,
+                WEXITSTATUS(status));
+    return 1;
+}
