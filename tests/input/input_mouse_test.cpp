@@ -29,13 +29,12 @@ std::string read(bool null_y = false) {
     return text;
 }
 
-// Moves the pointer by (dx, dy) and waits until the motion has been delivered.
-void move(int dx, int dy) {
-    const std::string done = "/tmp/qz-mouse-moved-" + std::to_string(GetCurrentProcessId());
+// Runs xdotool with `args` and waits until it has finished.
+void xdotool(const std::string& args) {
+    const std::string done = "/tmp/qz-mouse-xdotool-" + std::to_string(GetCurrentProcessId());
     const std::wstring done_here = L"Z:" + std::wstring(done.begin(), done.end());
     DeleteFileW(done_here.c_str());
-    std::string command = "Z:\\bin\\sh -c \"/usr/bin/xdotool mousemove_relative -- " + std::to_string(dx) + " " +
-                          std::to_string(dy) + " && touch " + done + "\"";
+    std::string command = "Z:\\bin\\sh -c \"/usr/bin/xdotool " + args + " && touch " + done + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -43,9 +42,26 @@ void move(int dx, int dy) {
     CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
     for (int i = 0; i < 250 && GetFileAttributesW(done_here.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         qz::test::pump_messages(20);
-    ASSERT_NE(GetFileAttributesW(done_here.c_str()), INVALID_FILE_ATTRIBUTES) << "xdotool did not move the pointer";
+    ASSERT_NE(GetFileAttributesW(done_here.c_str()), INVALID_FILE_ATTRIBUTES) << "xdotool " << args << " failed";
     DeleteFileW(done_here.c_str());
+}
+
+// Moves the pointer by (dx, dy) and waits until the motion has been delivered.
+void move(int dx, int dy) {
+    xdotool("mousemove_relative -- " + std::to_string(dx) + " " + std::to_string(dy));
     qz::test::pump_messages(300);
+}
+
+// Brings the window to the front and gives its X window the X input focus, as
+// a window manager does for the window in front; the test's X server runs
+// none, and Wine 10 grabs the pointer for an exclusive device (and only then
+// hands it the pointer's motion) only while the X focus is on a window of
+// the process.
+bool bring_to_front(qz::test::TestWindow& window, const char* title) {
+    if (!window.bring_to_front()) return false;
+    xdotool(std::string("search --limit 1 --name '^") + title + "$' windowfocus --sync");
+    qz::test::pump_messages(100);
+    return GetForegroundWindow() == window.handle();
 }
 
 TEST(Mouse, MotionArrivesOnlyWhileTheDeviceCanBeAcquired) {
@@ -55,7 +71,13 @@ TEST(Mouse, MotionArrivesOnlyWhileTheDeviceCanBeAcquired) {
         return;
     }
     qz::test::TestWindow window(L"qz mouse test"), other(L"qz other window");
-    ASSERT_TRUE(window.bring_to_front());
+    ASSERT_TRUE(bring_to_front(window, "qz mouse test"));
+    // The pointer in the middle of the window: an exclusive device may
+    // confine it there, and motion against an edge would be cut short.
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(window.handle(), &rect));
+    xdotool("mousemove " + std::to_string((rect.left + rect.right) / 2) + " " +
+            std::to_string((rect.top + rect.bottom) / 2));
 
     // No device yet: unacquire and release do nothing, reads fail without writing.
     unacquire();
@@ -72,10 +94,10 @@ TEST(Mouse, MotionArrivesOnlyWhileTheDeviceCanBeAcquired) {
     unacquire();
     move(11, 11);
     EXPECT_EQ(read(), "00000000 0 0");
-    ASSERT_TRUE(other.bring_to_front());
+    ASSERT_TRUE(bring_to_front(other, "qz other window"));
     move(5, 5);
     EXPECT_EQ(read(), kFails);
-    ASSERT_TRUE(window.bring_to_front());
+    ASSERT_TRUE(bring_to_front(window, "qz mouse test"));
 
     // Listening again replaces the device; after one release none is left and
     // a new listen succeeds at once. (Wine lets two exclusive devices of one
