@@ -37,14 +37,7 @@ elapsed() { echo $(( $(date +%s) - t_start )); }
 die() {
   echo "vm: $*" >&2
   echo "0% tests passed, 1 tests failed out of 1"
-  if [ "$image_only" = 0 ]; then
-    mkdir -p "$(dirname "$junit")"
-    printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
-      '<testsuite name="i686-vm" tests="1" failures="1" disabled="0" skipped="0" time="0">' \
-      '  <testcase name="i686_vm_lane" classname="i686_vm_lane" time="0" status="fail">' \
-      "    <failure message=\"$(sed 's/&/\&amp;/g; s/</\&lt;/g; s/"/\&quot;/g' <<<"$*")\"/>" \
-      '  </testcase>' '</testsuite>' >"$junit"
-  fi
+  [ "$image_only" = 1 ] || qz_junit_lane_failure i686-vm "$*" "$junit"
   exit 1
 }
 

@@ -35,7 +35,7 @@ log() { echo "wow64 root [$(( $(date +%s) - t_start ))s]: $*"; }
 # mounted there), so a failed build leaves nothing mounted under the cache.
 in_root() { unshare --mount --propagation private -- sh -c 'mount -t proc proc "$0/proc" && exec chroot "$@"' "$root" "$root" "$@"; }
 cleanup() {
-  if awk -v r="$work/" 'index($2 "/", r) == 1 { found = 1 } END { exit !found }' /proc/mounts; then
+  if qz_mounts_under "$work/" >/dev/null; then
     echo "wow64 root: $work still has mounts; left in place" >&2
   else
     rm -rf --one-file-system "$work"

@@ -22,3 +22,9 @@ qz_wow64_dir() {
   done
   [ -n "$found" ] && echo "$found"
 }
+
+# qz_mounts_under PREFIX: prints the mount points whose path (with a slash
+# added) starts with PREFIX; fails when there is none.
+qz_mounts_under() {
+  awk -v p="$1" 'index($2 "/", p) == 1 { print $2; found = 1 } END { exit !found }' /proc/mounts
+}

@@ -18,6 +18,8 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+source "$here/lib.sh"
+source "$root/scripts/vm/vm-lib.sh"  # qz_junit_lane_failure
 build=${QZ_WOW64_BUILD:-$root/build/i686}
 out=${QZ_WOW64_OUT:-$root/build/wow64}
 compare=${QZ_WOW64_COMPARE-$root/build/x86_64-wine.xml}
@@ -30,11 +32,7 @@ left_out=${QZ_WOW64_LEFT_OUT-}
 die() {
   echo "wow64: $*" >&2
   echo "0% tests passed, 1 tests failed out of 1"
-  printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
-    '<testsuite name="i686-wow64" tests="1" failures="1" disabled="0" skipped="0" time="0">' \
-    '  <testcase name="i686_wow64_lane" classname="i686_wow64_lane" time="0" status="fail">' \
-    "    <failure message=\"$(sed 's/&/\&amp;/g; s/</\&lt;/g; s/"/\&quot;/g' <<<"$*")\"/>" \
-    '  </testcase>' '</testsuite>' >"$junit"
+  qz_junit_lane_failure i686-wow64 "$*" "$junit"
   exit 1
 }
 rm -f "$junit"
@@ -47,11 +45,13 @@ rm -f "$out.check"
 # build's), the list without what is left out, the runner and its scripts.
 rm -rf "$out"; mkdir -p "$out/stage/src" "$out/results"
 cp -al "$build/bin" "$out/stage/bin" 2>/dev/null || cp -a "$build/bin" "$out/stage/bin"
-skip_names=$(cut -f1 <<<"$left_out" | grep . || true)
-awk -F'\t' -v skip="$skip_names" 'BEGIN { n = split(skip, s, "\n"); for (i = 1; i <= n; i++) k[s[i]] = 1 } !($1 in k)' \
-  "$build/vm-tests.txt" >"$out/stage/tests.txt"
-awk -F'\t' -v skip="$skip_names" 'BEGIN { n = split(skip, s, "\n"); for (i = 1; i <= n; i++) k[s[i]] = 1 } !($1 in k)' \
-  "$compare_list" >"$out/compare-list.txt" 2>/dev/null || : >"$out/compare-list.txt"
+# without_left_out LIST: the lines of a test list whose name is not left out.
+without_left_out() {
+  awk -F'\t' -v skip="$(cut -f1 <<<"$left_out")" \
+    'BEGIN { n = split(skip, s, "\n"); for (i = 1; i <= n; i++) if (s[i] != "") k[s[i]] = 1 } !($1 in k)' "$1"
+}
+without_left_out "$build/vm-tests.txt" >"$out/stage/tests.txt"
+without_left_out "$compare_list" >"$out/compare-list.txt" 2>/dev/null || : >"$out/compare-list.txt"
 for script in $(cut -f2 "$out/stage/tests.txt" | cut -d' ' -f1 | grep '\.sh$' | sort -u); do
   mkdir -p "$out/stage/src/$(dirname "$script")"
   cp "$root/$script" "$out/stage/src/$script" || die "no $script"
@@ -86,8 +86,8 @@ QZ_LANE_NAME=i686-wow64 "$root/scripts/vm/report.sh" "$out/stage/tests.txt" "$ou
 status=${PIPESTATUS[0]}
 cp "$out/junit.xml" "$junit" 2>/dev/null || die "no report written"
 # Nothing of the root may be left mounted (each run's mounts were its own).
-if awk -v c="${QZ_CACHE:-/var/cache/qzutilities}/wow64-" 'index($2, c) == 1 { found = 1 } END { exit !found }' /proc/mounts; then
-  echo "wow64: something of the root is still mounted:"; grep -F "${QZ_CACHE:-/var/cache/qzutilities}/wow64-" /proc/mounts
+if left=$(qz_mounts_under "$QZ_CACHE/wow64-"); then
+  echo "wow64: something of the root is still mounted:"; echo "$left"
   status=1
 fi
 exit $status

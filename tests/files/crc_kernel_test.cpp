@@ -24,9 +24,10 @@ std::uint32_t forced_features() {
     const std::uint32_t mask = keep ? static_cast<std::uint32_t>(std::strtoul(keep, nullptr, 16)) : 0;
     libdeflate_init_x86_cpu_features();  // what this processor has
     const std::uint32_t found = libdeflate_x86_cpu_features & ~kKnown;
-    libdeflate_x86_cpu_features = (found & mask) | kKnown;
+    const std::uint32_t forced = (found & mask) | kKnown;
+    libdeflate_x86_cpu_features = forced;
     std::printf("processor features 0x%03X, of which kept 0x%03X\n", found, found & mask);
-    return (found & mask) | kKnown;
+    return forced;
 }
 const std::uint32_t g_forced = forced_features();
 }  // namespace
