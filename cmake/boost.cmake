@@ -4,8 +4,8 @@
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
 set(QZ_BOOST_VERSION 1.81.0)
 set(QZ_BOOST_RECIPE 4)
-qz_cached_library(QZ_BOOST_ROOT "boost-${QZ_BOOST_VERSION}-${QZ_TARGET}-r${QZ_BOOST_RECIPE}"
-  "Boost for ${QZ_TARGET}")
+qz_cached_library(QZ_BOOST_ROOT "boost-${QZ_BOOST_VERSION}-${QZ_LIB_FLAVOUR}-r${QZ_BOOST_RECIPE}"
+  "Boost for ${QZ_LIB_FLAVOUR}")
 
 add_library(qz_boost_log INTERFACE)
 target_include_directories(qz_boost_log SYSTEM INTERFACE "${QZ_BOOST_ROOT}/include")

@@ -3,8 +3,8 @@
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
 set(QZ_LIBDEFLATE_VERSION 1.23)
 set(QZ_LIBDEFLATE_RECIPE 1)
-qz_cached_library(QZ_LIBDEFLATE_ROOT "libdeflate-${QZ_LIBDEFLATE_VERSION}-${QZ_TARGET}-r${QZ_LIBDEFLATE_RECIPE}"
-  "libdeflate for ${QZ_TARGET}")
+qz_cached_library(QZ_LIBDEFLATE_ROOT "libdeflate-${QZ_LIBDEFLATE_VERSION}-${QZ_LIB_FLAVOUR}-r${QZ_LIBDEFLATE_RECIPE}"
+  "libdeflate for ${QZ_LIB_FLAVOUR}")
 
 add_library(qz_libdeflate INTERFACE)
 target_include_directories(qz_libdeflate SYSTEM INTERFACE "${QZ_LIBDEFLATE_ROOT}/include")

@@ -2,21 +2,29 @@
 # Builds the static Boost libraries the log needs (Log and what it pulls in)
 # for one MinGW-w64 target from Debian's boost1.81 source package, into a
 # cache outside the clone. Reused when the stamp of this recipe matches.
-#   usage: build-boost.sh i686|x86_64
+#   usage: build-boost.sh i686|x86_64|i686-gcc
+# i686 is the shipped DLL's: clang 19 in the Debian 13 root (scripts/root-run),
+# with CodeView debug information for the DLL's PDB; x86_64 and i686-gcc are
+# built by this machine's MinGW-w64 GCC 12.
 set -euo pipefail
-target=${1:?usage: build-boost.sh i686|x86_64}
-case "$target" in i686) am=32 ;; x86_64) am=64 ;; *) echo "unknown target $target" >&2; exit 2 ;; esac
+here=$(cd "$(dirname "$0")" && pwd)
+flavour=${1:?usage: build-boost.sh i686|x86_64|i686-gcc}
+case "$flavour" in
+  i686) am=32 folder=i686-clang19 ;;
+  i686-gcc) am=32 folder=i686 ;;
+  x86_64) am=64 folder=x86_64 ;;
+  *) echo "unknown target $flavour" >&2; exit 2 ;;
+esac
 
 BOOST_VER=1.81.0
 RECIPE=4            # bump when the flags or the patch below change
 WINNT=0x0601
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 src=$cache/boost-$BOOST_VER-src
-out=$cache/boost-$BOOST_VER-$target-r$RECIPE
-cxx=$target-w64-mingw32-g++-posix
+out=$cache/boost-$BOOST_VER-$folder-r$RECIPE
 
 if [ -f "$out/.done" ] && [ -f "$src/.done" ]; then
-  echo "boost $BOOST_VER for $target: cached in $out"
+  echo "boost $BOOST_VER for $flavour: cached in $out"
   exit 0
 fi
 mkdir -p "$cache"
@@ -24,7 +32,7 @@ mkdir -p "$cache"
 # One shared, patched source tree with a bootstrapped b2.
 if [ ! -f "$src/.done" ]; then
   rm -rf "$src" "$src.tmp"; mkdir -p "$src.tmp"
-  "$(dirname "$0")/apt-source.sh" "bookworm bookworm-updates" boost1.81 "$src.tmp"
+  "$here/apt-source.sh" "bookworm bookworm-updates" boost1.81 "$src.tmp"
   tar -C "$src.tmp" -xf "$src.tmp"/boost1.81_*.orig.tar.*
   top=$(find "$src.tmp" -mindepth 1 -maxdepth 1 -type d | head -n1)
   ( cd "$top/tools/build/src/engine" && bison -y -d -o jamgram.cpp jamgram.y )
@@ -45,13 +53,28 @@ if ! grep -q 'm_CharactersWritten > 0 && m_pImpl->m_CharactersWritten + formatte
 fi
 
 rm -rf "$out" "$out.build"; mkdir -p "$out"
-cat > "$out.user-config.jam" <<JAM
-using gcc : mingw : $cxx ;
+# b2's gcc toolset drives clang as well; the b2 engine itself was built by
+# this machine's compiler, and runs in the root as it does here.
+run=()
+case "$flavour" in
+  i686)
+    run=("$here/root-run")
+    cat > "$out.user-config.jam" <<JAM
+using gcc : clang19 : clang++-19 --target=i686-w64-mingw32 :
+  <archiver>llvm-ar-19 <ranlib>llvm-ranlib-19
+  <cxxflags>"-gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=$cache=qzcache" ;
 JAM
+    toolset=gcc-clang19 ;;
+  *)
+    cat > "$out.user-config.jam" <<JAM
+using gcc : mingw : ${flavour%-gcc}-w64-mingw32-g++-posix ;
+JAM
+    toolset=gcc-mingw ;;
+esac
 cd "$src"
-./b2 -q -j"$(nproc)" --user-config="$out.user-config.jam" \
+"${run[@]}" ./b2 -q -j"$(nproc)" --user-config="$out.user-config.jam" \
   --build-dir="$out.build" --stagedir="$out" \
-  toolset=gcc-mingw target-os=windows threadapi=win32 address-model=$am \
+  toolset=$toolset target-os=windows threadapi=win32 address-model=$am \
   variant=release link=static runtime-link=static threading=multi \
   cxxstd=17 \
   define=_WIN32_WINNT=$WINNT define=BOOST_USE_WINAPI_VERSION=$WINNT \
@@ -63,4 +86,4 @@ cd "$src"
 rm -rf "$out.build" "$out.user-config.jam"
 ln -sfn "$src" "$out/include"
 touch "$out/.done"
-echo "boost $BOOST_VER for $target: built into $out"
+echo "boost $BOOST_VER for $flavour: built into $out"

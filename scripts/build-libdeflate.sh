@@ -3,7 +3,10 @@
 # libdeflate_crc32) for one MinGW-w64 target from Debian 13's libdeflate
 # source package, into a cache outside the clone. Reused when the stamp of
 # this recipe matches.
-#   usage: build-libdeflate.sh i686|x86_64
+#   usage: build-libdeflate.sh i686|x86_64|i686-gcc
+# i686 is the shipped DLL's: clang 19 in the Debian 13 root (scripts/root-run),
+# with CodeView debug information for the DLL's PDB; x86_64 and i686-gcc are
+# built by this machine's MinGW-w64 GCC 12.
 # The source comes through an apt state of the cache's own
 # (scripts/apt-source.sh); the version Debian 13 offers must be the one this
 # recipe names. Upstream's own CMake build is used with its default flags:
@@ -16,18 +19,22 @@
 # 4-byte alignment.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-target=${1:?usage: build-libdeflate.sh i686|x86_64}
-case "$target" in i686|x86_64) ;; *) echo "unknown target $target" >&2; exit 2 ;; esac
+flavour=${1:?usage: build-libdeflate.sh i686|x86_64|i686-gcc}
+case "$flavour" in
+  i686) target=i686 folder=i686-clang19 ;;
+  i686-gcc) target=i686 folder=i686 ;;
+  x86_64) target=x86_64 folder=x86_64 ;;
+  *) echo "unknown target $flavour" >&2; exit 2 ;;
+esac
 
 LIBDEFLATE_VER=1.23
 SUITE=trixie        # Debian 13
 RECIPE=1            # bump when the flags below change
 cache=${QZ_CACHE:-/var/cache/qzutilities}
-out=$cache/libdeflate-$LIBDEFLATE_VER-$target-r$RECIPE
-cc=$target-w64-mingw32-gcc-posix
+out=$cache/libdeflate-$LIBDEFLATE_VER-$folder-r$RECIPE
 
 if [ -f "$out/.done" ]; then
-  echo "libdeflate $LIBDEFLATE_VER for $target: cached in $out"
+  echo "libdeflate $LIBDEFLATE_VER for $flavour: cached in $out"
   exit 0
 fi
 mkdir -p "$cache"
@@ -60,12 +67,20 @@ else
   echo "libdeflate: the mirror has no Debian part of $LIBDEFLATE_VER for $SUITE; building its upstream tarball, checked by apt" >&2
 fi
 
-cmake -S "$out.tmp/src" -B "$out.tmp/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$target" \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_AR="$(command -v "$target-w64-mingw32-ar")" \
-  -DCMAKE_RANLIB="$(command -v "$target-w64-mingw32-ranlib")" \
+if [ "$flavour" = i686 ]; then
+  run=("$here/root-run")
+  tools=(-DCMAKE_C_COMPILER=clang-19 -DCMAKE_C_COMPILER_TARGET=i686-w64-mingw32
+         -DCMAKE_AR=/usr/bin/llvm-ar-19 -DCMAKE_RANLIB=/usr/bin/llvm-ranlib-19
+         "-DCMAKE_C_FLAGS=-g -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=$cache=qzcache")
+else
+  run=()
+  tools=(-DCMAKE_C_COMPILER="$target-w64-mingw32-gcc-posix" -DCMAKE_AR="$(command -v "$target-w64-mingw32-ar")"
+         -DCMAKE_RANLIB="$(command -v "$target-w64-mingw32-ranlib")")
+fi
+"${run[@]}" cmake -S "$out.tmp/src" -B "$out.tmp/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$target" "${tools[@]}" \
   -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF -DLIBDEFLATE_BUILD_TESTS=OFF \
-  >"$out.log" 2>&1 && cmake --build "$out.tmp/build" >>"$out.log" 2>&1 ||
+  >"$out.log" 2>&1 && "${run[@]}" cmake --build "$out.tmp/build" >>"$out.log" 2>&1 ||
   { tail -n 40 "$out.log"; exit 1; }
 mkdir -p "$out/include" "$out/lib"
 cp "$out.tmp/src/libdeflate.h" "$out/include/"
@@ -73,4 +88,4 @@ cp "$out.tmp/build/libdeflate.a" "$out/lib/libdeflate.a"
 cp "$out.tmp/src/COPYING" "$out/COPYING"
 rm -rf "$out.tmp"
 touch "$out/.done"
-echo "libdeflate $LIBDEFLATE_VER for $target: built into $out"
+echo "libdeflate $LIBDEFLATE_VER for $flavour: built into $out"

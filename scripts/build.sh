@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
-# Configures and builds both Windows targets: i686 (the shipped DLL and the
-# demo host beside it) and x86_64 (the same sources, run here under wine64).
+# Configures and builds both Windows targets, a line each (the whole output
+# in build/logs/):
+#   i686    the shipped DLL, the demo host and their tests: clang 19 and lld
+#           in the Debian 13 root (scripts/root-run)
+#   x86_64  the same sources by this machine's MinGW-w64 GCC 12, run here
+#           under wine64
+#   usage: build.sh [--demo]   --demo: the i686 DLL and demo host alone
 set -euo pipefail
-cd "$(dirname "$0")/.."
-for preset in i686 x86_64; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-done
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+source scripts/steps.sh
+logs=$root/build/logs
+in_root=scripts/root-run
+targets=()
+[ "${1:-}" = --demo ] && targets=(--target qzutilities qzhost)
+
+i686() {
+  "$in_root" cmake --preset i686 && "$in_root" cmake --build --preset i686 "${targets[@]}"
+}
+x86_64() {
+  cmake --preset x86_64 && cmake --build --preset x86_64
+}
+qz_step "build i686 (clang 19, the shipped DLL$([ ${#targets[@]} = 0 ] || echo ' and the demo host'))" \
+  "$logs/build-i686.log" i686
+[ "${1:-}" = --demo ] || qz_step "build x86_64 (GCC 12, for wine64)" "$logs/build-x86_64.log" x86_64

@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
-# The main job: set up, build both DLLs, and run the demo host's tour of the
-# exports with the DLL that ships: build/i686/bin/qzhost.exe and
-# qzutilities.dll, 32-bit, under Wine 10's WoW64 (scripts/wow64-run).
+# The main job: set up what the demo needs, build the shipped DLL and the
+# demo host, and run the demo host's tour of the exports with the DLL that
+# ships: build/i686/bin/qzhost.exe and qzutilities.dll, 32-bit, under Wine
+# 10's WoW64 (scripts/wow64-run). Setup and build print a line a step; their
+# whole output is in build/logs/.
 # Arguments go to qzhost (e.g. `scripts/demo.sh crc FILE`); a first argument
-# --x86_64 runs the 64-bit build under the host's wine64 instead.
+# --x86_64 runs the 64-bit build under the host's wine64 instead (it sets up
+# and builds that one too).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" >/dev/null
-mkdir -p "$root/build/demo"
-cd "$root/build/demo"
 if [ "${1-}" = --x86_64 ]; then
   shift
+  "$root/scripts/setup.sh"
+  "$root/scripts/build.sh"
+  mkdir -p "$root/build/demo"
+  cd "$root/build/demo"
   source "$root/scripts/wine-env.sh"
   qz_start_wine
   echo "== qzhost (x86_64 under wine64) in $PWD; the shipped DLL is $root/build/i686/bin/qzutilities.dll"
   exec "$root/scripts/wine-run" "$root/build/x86_64/bin/qzhost.exe" "$@"
 fi
+"$root/scripts/setup.sh" --demo
+"$root/scripts/build.sh" --demo
+mkdir -p "$root/build/demo"
+cd "$root/build/demo"
 echo "== qzhost with the shipped DLL ($root/build/i686/bin/qzutilities.dll, 32-bit, under Wine 10's WoW64) in $PWD"
 exec "$root/scripts/wow64-run" "$root/build/i686/bin/qzhost.exe" "$@"

@@ -47,14 +47,16 @@ step() {
 
 say "commit $commit ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
 rm -rf build/release
-step "configuring the release preset" cmake --preset release -DQZ_RELEASE_COMMIT="$commit"
+# The toolchain (clang 19, lld, CMake) is the Debian 13 root's: scripts/root-run.
+in_root=("$root/scripts/root-run")
+step "configuring the release preset" "${in_root[@]}" cmake --preset release -DQZ_RELEASE_COMMIT="$commit"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 [ -n "$version" ] || die "no project version in build/release/CMakeCache.txt"
 name=qzutilities-$version-win32
 say "version $version: building (build/release)"
-step "the build" cmake --build --preset release
+step "the build" "${in_root[@]}" cmake --build --preset release
 say "installing"
-step "cmake --install" cmake --install build/release --prefix "$work/stage"
+step "cmake --install" "${in_root[@]}" cmake --install build/release --prefix "$work/stage"
 [ -z "$(dirty)" ] || { dirty >&2; die "the work tree changed during the build; nothing written to dist/"; }
 find "$work/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 say "packing $name.zip"
@@ -62,8 +64,8 @@ say "packing $name.zip"
 (cd "$work/stage" && find . -type f | sed 's|^\./||' | sort | zip -X -D -9 -q "$work/$name.zip" -@) ||
   die "zip failed"
 
-tests/static/check_package.sh "$work/$name.zip" "$version" "$root/exports/qzutilities.def" \
-  "$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=\(.*\)objcopy$/\1/p' build/release/CMakeCache.txt)" ||
+"${in_root[@]}" tests/static/check_package.sh "$work/$name.zip" "$version" "$root/exports/qzutilities.def" \
+  i686-w64-mingw32- ||
   die "the package failed its checks; nothing written to dist/"
 
 mkdir -p dist

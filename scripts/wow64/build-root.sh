@@ -2,7 +2,9 @@
 # Builds (or reuses) the Debian 13 root in which scripts/wow64-run runs
 # Windows programs, 32-bit ones included, under Wine 10's WoW64 mode: the
 # 32-bit Windows code runs natively in a 64-bit process, whose Unix side
-# stays 64-bit, which is all this machine's kernel offers.
+# stays 64-bit, which is all this machine's kernel offers. The same root
+# holds the shipped DLL's toolchain (scripts/root-run): clang and lld 19
+# against Debian 13's MinGW-w64 runtime, at the versions lib.sh names.
 #
 # Debian 13's wine64 package alone runs only 64-bit programs: its libwine
 # ships an empty i386-windows folder. The 32-bit Windows DLLs are those of
@@ -48,11 +50,24 @@ rm -rf --one-file-system "$work"; mkdir -p "$work"
 # tests, the X extension libraries Wine loads when they are there, and the
 # 64-bit libfaketime (the Unix side is 64-bit) for the midnight test.
 packages=wine64,libwine,tzdata,xvfb,xdotool,libfaketime,libxi6,libxrandr2,libxrender1,libxcursor1,libxfixes3,libxinerama1,libxcomposite1,libxxf86vm1,libfreetype6
+# The i686 toolchain: clang, lld and LLVM's binary tools (llvm-dlltool,
+# llvm-pdbutil, llvm-readobj, llvm-windres), GCC 14's MinGW-w64 runtime and
+# binutils, and what the build takes from Debian.
+packages+=,clang-19,lld-19,llvm-19,g++-mingw-w64-i686-posix,binutils-mingw-w64-i686,cmake,ninja-build
+packages+=,googletest,libutfcpp-dev,libz-mingw-w64-dev,unzip
 log "debootstrap (minbase $QZ_WOW64_SUITE, with $packages)"
 debootstrap --variant=minbase --arch=amd64 --include="$packages" "$QZ_WOW64_SUITE" "$root" "$mirror" \
   >"$work/debootstrap.log" 2>&1 || { tail -n 30 "$work/debootstrap.log" >&2; exit 1; }
 
 version() { in_root dpkg-query -W -f='${Version}' "$1" 2>/dev/null; }
+for pinned in "${QZ_ROOT_TOOLCHAIN[@]}"; do
+  have=$(version "${pinned%%=*}")
+  [ "$have" = "${pinned#*=}" ] || {
+    echo "wow64 root: $QZ_WOW64_SUITE has ${pinned%%=*} ${have:-missing}, this recipe builds with ${pinned#*=}" \
+      "(scripts/wow64/lib.sh names the toolchain's versions)" >&2
+    exit 1
+  }
+done
 wine_ver=$(version wine64) lib_ver=$(version libwine)
 [ -n "$wine_ver" ] && [ "$wine_ver" = "$lib_ver" ] ||
   { echo "wow64 root: wine64 is '${wine_ver:-missing}' but libwine '${lib_ver:-missing}'" >&2; exit 1; }
@@ -83,6 +98,7 @@ in_root apt-get clean
 rm -rf "$root"/var/lib/apt/lists/*
 
 for f in /usr/lib/wine/wine64 /usr/lib/wine/wineserver /usr/bin/Xvfb /usr/bin/xdotool \
+  /usr/bin/clang-19 /usr/lib/llvm-19/bin/ld.lld /usr/bin/llvm-pdbutil-19 /usr/bin/cmake /usr/src/googletest/CMakeLists.txt \
   /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1 /usr/share/zoneinfo/Asia/Tokyo \
   /usr/lib/x86_64-linux-gnu/wine/i386-windows/kernel32.dll; do
   [ -e "$root$f" ] || { echo "wow64 root: $f missing in the root" >&2; exit 1; }

@@ -12,6 +12,8 @@
 #               wineserver of this run alone (Wine's server folder in /tmp
 #               is a tmpfs of this run too)
 #   MODE setup: the prefix itself, written; waits for the server to save it
+#   MODE tool:  no Wine: a program of the root's own (the i686 toolchain,
+#               scripts/root-run)
 #
 #   QZ_WOW64_BINDS: the host folders to show at the same paths inside, one a
 #   line (the caller's folder, the checkout, the temporary folder, ...).
@@ -27,6 +29,11 @@ while IFS= read -r path; do
   [ -n "$path" ] || continue
   mkdir -p "$root$path" && mount --rbind "$path" "$root$path" || die "cannot bind $path into $root"
 done <<<"${QZ_WOW64_BINDS:-}"
+
+if [ "$mode" = tool ]; then
+  chroot "$root" /usr/bin/env -C "$cwd" "$@"
+  exit
+fi
 
 # Wine's server folder: /tmp/.wine-UID, a tmpfs of this run, so that no
 # server started elsewhere (another run, another display) is found.

@@ -1,9 +1,12 @@
-# Sourced by the WoW64 scripts: where the Debian 13 root with Wine 10 lives.
+# Sourced by the WoW64 scripts: where the Debian 13 root with Wine 10 and the
+# i686 toolchain lives.
 #
 # The root is cached outside the clone, in $QZ_CACHE/wow64-<suite>-wine<V>-r<recipe>/
 # (V: the Wine version it holds), with
 #   root/    the Debian minbase system (Wine, its 32-bit Windows DLLs, Xvfb,
-#            xdotool, libfaketime), with empty folders as mount points
+#            xdotool, libfaketime; clang and lld 19 with Debian 13's
+#            MinGW-w64 runtime, CMake, Ninja, GoogleTest, utfcpp, zlib),
+#            with empty folders as mount points
 #   prefix/  the Wine prefix, made once; every run sees it through an
 #            overlay of its own, so runs neither share nor change it
 #   probe32  a small native program: can this kernel run 32-bit code?
@@ -11,7 +14,16 @@
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 QZ_WOW64_SUITE=trixie
 # Bump to make every machine build its root anew.
-QZ_WOW64_RECIPE=1
+QZ_WOW64_RECIPE=2
+# The toolchain of the shipped DLL, by Debian 13 package and version: a root
+# whose suite offers another version is refused (the same commit must give
+# the same DLL on every machine; a new version needs a new recipe).
+QZ_ROOT_TOOLCHAIN=(
+  clang-19=1:19.1.7-3+b1
+  lld-19=1:19.1.7-3+b1
+  g++-mingw-w64-i686-posix=14.2.0-19+27+b1
+  mingw-w64-i686-dev=12.0.0-5
+)
 
 # qz_wow64_dir: prints the cached root's folder of this suite and recipe
 # (the newest, if several Wine versions are there); fails when there is none.
@@ -27,4 +39,27 @@ qz_wow64_dir() {
 # added) starts with PREFIX; fails when there is none.
 qz_mounts_under() {
   awk -v p="$1" 'index($2 "/", p) == 1 { print $2; found = 1 } END { exit !found }' /proc/mounts
+}
+
+# qz_root_binds ROOT PATH...: the host folders to show inside ROOT at the same
+# paths (QZ_WOW64_BINDS of scripts/wow64/enter.sh), one a line: outermost
+# first, each once, one inside another shown already coming with it. Fails
+# with a message when one would hide a folder of the root's own system.
+qz_root_binds() {
+  local root=$1 path s covered shown=(); shift
+  local paths
+  mapfile -t paths < <(printf '%s\n' "$@" | awk 'length($0) { print length($0) "\t" $0 }' | sort -n -u | cut -f2-)
+  for path in "${paths[@]}"; do
+    covered=0
+    for s in "${shown[@]}"; do
+      case "$path/" in "$s"/*) covered=1 ;; esac
+    done
+    [ "$covered" = 0 ] || continue
+    if [ "$path" != /tmp ] && [ -e "$root$path" ] && [ -n "$(ls -A "$root$path" 2>/dev/null)" ]; then
+      echo "cannot show $path inside: the root has a folder of its own there"
+      return 1
+    fi
+    shown+=("$path")
+  done
+  printf '%s\n' "${shown[@]}"
 }

@@ -6,6 +6,7 @@ set -euo pipefail
 objdump=$1 dll=$2
 names=$("$objdump" -p "$dll" | awk '
   /DLL Name:/ { cur = tolower($3); next }
-  cur == "dinput8.dll" && NF >= 3 && $2 ~ /^[0-9]+$/ { print $3 }' | sort -u)
+  # "VMA HINT NAME" (binutils 2.40), "VMA <none> HINT NAME" (2.44)
+  cur == "dinput8.dll" && (NF == 3 || NF == 4) && $1 ~ /^[0-9a-f]+$/ && $(NF - 1) ~ /^[0-9a-f]+$/ { print $NF }' | sort -u)
 echo "imports from dinput8.dll: ${names:-none}"
 [ "$names" = "DirectInput8Create" ]

@@ -4,22 +4,31 @@
 # their vectors (128-bit xmm, 256-bit ymm for AVX2 and AVX-512/256, 512-bit
 # zmm for AVX-512), the portable slice-by-8 code is there for processors
 # without them, and the CPU dispatch between them asks CPUID. The DLL is stripped, so
-# the functions' places come from its debug file; the instructions counted
-# are the shipped DLL's own bytes at those places.
+# the functions' places come from its debug file (its PDB, through
+# llvm-pdbutil, or the DWARF file of its debug link); the instructions
+# counted are the shipped DLL's own bytes at those places.
 #   usage: check_crc_pclmul.sh OBJDUMP DLL DEBUG_FILE
 set -euo pipefail
 objdump=$1 dll=$2 debug=$3
 text_vma=$("$objdump" -h "$dll" | awk '$2 == ".text" { print $4; exit }')
 [ -n "$text_vma" ] || { echo "no .text section in $dll"; exit 1; }
-# Functions of the code section, by offset (fixed-width hex, so sorted as text):
-# "0xOFFSET NAME".
-funcs=$("$objdump" -t "$debug" | awk '
-  /\(sec  1\)/ && /\(ty   20\)/ { n = $NF; sub(/^_/, "", n); print $(NF - 1), n }' | sort)
+# Functions of the code section: "START STOP NAME", offsets into it.
+if [[ "$debug" == *.pdb ]]; then
+  # S_GPROC32/S_LPROC32 records: the name, then "addr = SECTION:OFFSET, code size = N".
+  pdbutil=$(command -v llvm-pdbutil-19 || command -v llvm-pdbutil)
+  funcs=$("$pdbutil" dump --symbols "$debug" | awk '
+    /S_[GL]PROC32 / { n = $NF; gsub(/`/, "", n); next }
+    n != "" && /addr = 0001:/ { split($0, a, /addr = 0001:|, code size = /); print a[2], a[2] + a[3], n }
+    { n = "" }')
+else
+  funcs=$("$objdump" -t "$debug" | awk '
+    /\(sec  1\)/ && /\(ty   20\)/ { n = $NF; sub(/^_/, "", n); print $(NF - 1), n }' | sort |
+    awk '{ if (prev != "") print prev, $1, name; prev = $1; name = $2 }')
+fi
 fail=0
 need() {  # need FUNCTION MIN_PCLMUL MIN_CPUID [REGISTERS]: the PCLMULQDQs on REGISTERS (xmm, ymm, zmm)
-  local range start stop dis pcl cpu regs=${4:-[xyz]mm}
-  range=$(awk -v f="$1" 'found { print $1; exit } $2 == f { printf "%s ", $1; found = 1 }' <<<"$funcs")
-  read -r start stop <<<"$range" || true
+  local start stop dis pcl cpu regs=${4:-[xyz]mm}
+  read -r start stop < <(awk -v f="$1" '$3 == f { print $1, $2; exit }' <<<"$funcs") || true
   if [ -z "${start:-}" ] || [ -z "${stop:-}" ]; then echo "no function $1 in the debug symbols"; fail=1; return; fi
   start=$((16#$text_vma + start)) stop=$((16#$text_vma + stop))
   dis=$("$objdump" -d --start-address="$start" --stop-address="$stop" "$dll")

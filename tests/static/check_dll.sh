@@ -8,8 +8,10 @@ fail=0
 dump=$("$objdump" -p "$dll")
 
 want=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d; s/;.*//' | awk 'NF {print $1}' | sort)
+# "[   0] NAME" (binutils 2.40), "[   0] +base[   1]  0000 NAME" (2.44).
 have=$(printf '%s\n' "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' \
-       | sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' | sort)
+       | sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' \
+       | sed 's/^+base\[[[:space:]]*[0-9]*\][[:space:]]*[0-9a-f]*[[:space:]]*//' | sort)
 if [ "$want" != "$have" ]; then
   echo "export table differs from the .def list:"; diff <(echo "$want") <(echo "$have") || true; fail=1
 fi

@@ -33,7 +33,7 @@ imports_from() {
   "$objdump" -p "$1" | awk '
     /DLL Name:/ { inside = (tolower($3) == "qzutilities.dll"); next }
     inside && NF == 0 { inside = 0 }
-    inside && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print $3 }' | sort
+    inside && (NF == 3 || NF == 4) && $1 ~ /^[0-9a-f]+$/ && $(NF - 1) ~ /^[0-9a-f]+$/ { print $NF }' | sort
 }
 compare() {
   local what=$1 dll=$2 have
@@ -45,8 +45,10 @@ compare() {
   fi
 }
 
-if clang --target="$triple" -c -o "$tmp/user.obj" "$tmp/user.c" &&
-   lld-link /nologo /dll /noentry /nodefaultlib /machine:"$machine" /out:"$tmp/msvc_user.dll" \
+# Debian 12 names them clang and lld-link, the Debian 13 root clang-19 and lld-link-19.
+clang=$(command -v clang || command -v clang-19) lld_link=$(command -v lld-link || command -v lld-link-19)
+if "$clang" --target="$triple" -c -o "$tmp/user.obj" "$tmp/user.c" &&
+   "$lld_link" /nologo /dll /noentry /nodefaultlib /machine:"$machine" /out:"$tmp/msvc_user.dll" \
      "$tmp/user.obj" "$msvc_lib"; then
   compare "lld-link with $(basename "$msvc_lib")" "$tmp/msvc_user.dll"
 else

@@ -4,7 +4,8 @@
 # It holds exactly the shipped files, all under one time stamp; SHA256SUMS
 # lists every other file with its true hash; README.txt names the version and
 # every export of the .def; and the DLL passes the release checks
-# (check_release.sh) with the debug file from the zip.
+# (check_release.sh) with the PDB from the zip, and so does the demo host's
+# CodeView record with its own.
 set -uo pipefail
 zip=$(realpath "$1") version=$2 def=$(realpath "$3") prefix=$4
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,7 +19,8 @@ README.txt
 SHA256SUMS
 bin/qzhost.exe
 bin/qzutilities.dll
-debug/qzutilities.dll.debug
+debug/qzhost.pdb
+debug/qzutilities.pdb
 include/qzutilities.h
 lib/libqzutilities.dll.a
 lib/qzutilities.def
@@ -44,8 +46,16 @@ if [ -f README.txt ]; then
 fi
 
 case "$prefix" in *x86_64*) machine=i386:x86-64 ;; *) machine=i386 ;; esac
-"$here/check_release.sh" "$prefix" "$machine" bin/qzutilities.dll debug/qzutilities.dll.debug "$def" "$version" ||
+"$here/check_release.sh" "$prefix" "$machine" bin/qzutilities.dll debug/qzutilities.pdb "$def" "$version" ||
   fail=1
+# qzhost.exe names its own PDB, with its GUID and age.
+readobj=$(command -v llvm-readobj-19 || command -v llvm-readobj) pdbutil=$(command -v llvm-pdbutil-19 || command -v llvm-pdbutil)
+record=$("$readobj" --coff-debug-directory bin/qzhost.exe) summary=$("$pdbutil" dump --summary debug/qzhost.pdb 2>/dev/null)
+field() { sed -n "s/^ *$1: //p" <<<"$2"; }
+host_record="$(field PDBFileName "$record") $(field PDBGUID "$record") age $(field PDBAge "$record")"
+host_pdb="qzhost.pdb $(field GUID "$summary") age $(field Age "$summary")"
+[ "$host_record" = "$host_pdb" ] ||
+  bad "bin/qzhost.exe's CodeView record ($host_record) is not debug/qzhost.pdb's (${host_pdb:-no PDB})"
 
 [ "$fail" = 0 ] && echo "package checks passed: $(basename "$zip"), $(grep -c . <<<"$have") files"
 exit $fail

@@ -6,7 +6,13 @@
 # MACHINE, export exactly the .def's names and import only system DLLs
 # (check_dll.sh), have DYNAMIC_BASE and NX_COMPAT set, carry no symbols and no
 # .debug_* section, have a VERSIONINFO whose numbers and texts are VERSION,
-# and name DEBUG_FILE in its debug link with that file's CRC-32.
+# and name its debug file DEBUG_FILE:
+# - a PDB (NAME.pdb, the clang build): the DLL's CodeView record names only
+#   the PDB's file name, with the PDB's GUID and age, and the PDB's public
+#   symbols hold every export (llvm-readobj and llvm-pdbutil, LLVM 19's or
+#   this machine's);
+# - else (the GCC build) the debug link names the file, with its CRC-32, and
+#   the file holds the DWARF.
 set -uo pipefail
 prefix=$1 machine=$2 dll=$3 debug=$4 def=$5 version=$6
 here=$(cd "$(dirname "$0")" && pwd)
@@ -51,22 +57,53 @@ else
   done
 fi
 
-# The debug link: the file's name, zero-padded to 4 bytes, then its CRC-32.
-if ! grep -qx '\.gnu_debuglink' <<<"$sections"; then
-  bad "no debug link (.gnu_debuglink) in the DLL"
-elif [ ! -f "$debug" ]; then
-  bad "no debug file at $debug"
+llvm_tool() { command -v "$1-19" || command -v "$1"; }
+if [[ "$debug" == *.pdb ]]; then
+  # PDBGUID and PDBAge of the DLL's CodeView record, as llvm-readobj prints
+  # them; the PDB's own, as llvm-pdbutil does.
+  readobj=$(llvm_tool llvm-readobj) pdbutil=$(llvm_tool llvm-pdbutil)
+  record=$("$readobj" --coff-debug-directory "$dll" 2>&1)
+  n_cv=$(grep -c 'Type: CodeView' <<<"$record")
+  name=$(sed -n 's/^ *PDBFileName: //p' <<<"$record")
+  linked="$(sed -n 's/^ *PDBGUID: //p' <<<"$record") age $(sed -n 's/^ *PDBAge: //p' <<<"$record")"
+  if [ "$n_cv" != 1 ]; then
+    bad "the DLL has $n_cv CodeView records in its debug directory, not 1"
+  elif [ "$name" != "$(basename "$debug")" ]; then
+    bad "the DLL's CodeView record names '$name', not $(basename "$debug")"
+  elif [ ! -f "$debug" ]; then
+    bad "no PDB at $debug"
+  elif ! summary=$("$pdbutil" dump --summary "$debug" 2>&1); then
+    bad "$debug is no PDB: $(tail -n1 <<<"$summary")"
+  else
+    own="$(sed -n 's/^ *GUID: //p' <<<"$summary") age $(sed -n 's/^ *Age: //p' <<<"$summary")"
+    [ "$linked" = "$own" ] || bad "the DLL's CodeView record names $linked, the PDB is $own"
+    publics=$("$pdbutil" dump --publics "$debug" 2>/dev/null | sed -n 's/.*S_PUB32 \[size = [0-9]*\] `\(.*\)`$/\1/p')
+    # i386 cdecl names carry a leading underscore.
+    [ "$machine" = i386 ] && publics=$(sed 's/^_//' <<<"$publics")
+    missing=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d; s/;.*//' | awk 'NF {print $1}' | grep -vxFf <(echo "$publics") || true)
+    [ -z "$missing" ] || bad "the PDB has no symbol for the exports: $(echo $missing)"
+  fi
+  grep -qx '\.gnu_debuglink' <<<"$sections" && bad "a debug link (.gnu_debuglink) beside the PDB"
+  what="PDB $name ($linked)"
 else
-  "$objcopy" --dump-section ".gnu_debuglink=$tmp/link" "$dll" "$tmp/copy" 2>/dev/null
-  name=$(head -c 4096 "$tmp/link" | tr '\0' '\n' | head -n1)
-  [ "$name" = "$(basename "$debug")" ] || bad "the debug link names '$name', not $(basename "$debug")"
-  off=$(( (${#name} + 1 + 3) / 4 * 4 ))
-  linked=$(od -An -tx1 -j "$off" -N4 "$tmp/link" | tr -d ' \n')
-  # gzip ends its stream with the CRC-32 of the data, least significant byte first.
-  actual=$(gzip -c <"$debug" | tail -c 8 | head -c 4 | od -An -tx1 | tr -d ' \n')
-  [ "$linked" = "$actual" ] || bad "the debug link's CRC is $linked, the debug file's is $actual"
-  "$objdump" -h "$debug" | grep ' \.debug_info ' >/dev/null || bad "$debug holds no .debug_info"
+  # The debug link: the file's name, zero-padded to 4 bytes, then its CRC-32.
+  if ! grep -qx '\.gnu_debuglink' <<<"$sections"; then
+    bad "no debug link (.gnu_debuglink) in the DLL"
+  elif [ ! -f "$debug" ]; then
+    bad "no debug file at $debug"
+  else
+    "$objcopy" --dump-section ".gnu_debuglink=$tmp/link" "$dll" "$tmp/copy" 2>/dev/null
+    name=$(head -c 4096 "$tmp/link" | tr '\0' '\n' | head -n1)
+    [ "$name" = "$(basename "$debug")" ] || bad "the debug link names '$name', not $(basename "$debug")"
+    off=$(( (${#name} + 1 + 3) / 4 * 4 ))
+    linked=$(od -An -tx1 -j "$off" -N4 "$tmp/link" | tr -d ' \n')
+    # gzip ends its stream with the CRC-32 of the data, least significant byte first.
+    actual=$(gzip -c <"$debug" | tail -c 8 | head -c 4 | od -An -tx1 | tr -d ' \n')
+    [ "$linked" = "$actual" ] || bad "the debug link's CRC is $linked, the debug file's is $actual"
+    "$objdump" -h "$debug" | grep ' \.debug_info ' >/dev/null || bad "$debug holds no .debug_info"
+  fi
+  what="debug link $name (CRC $linked)"
 fi
 
-[ "$fail" = 0 ] && echo "release checks passed: $machine, version $version, debug link $name (CRC $linked)"
+[ "$fail" = 0 ] && echo "release checks passed: $machine, version $version, $what"
 exit $fail

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release checks must catch each way a shipped DLL can be wrong: made-up
-# faults in copies of the built DLL and its debug file each fail with their
-# own message, and the DLL as built passes.
+# faults in copies of the built DLL and its debug file (its PDB, or the file
+# of its debug link) each fail with their own message, and the DLL as built
+# passes.
 #   check_release_test.sh TOOL_PREFIX MACHINE DLL DEBUG_FILE DEF VERSION
 set -uo pipefail
 prefix=$1 machine=$2 dll=$3 debug=$4 def=$5 version=$6
@@ -40,19 +41,41 @@ expect other_machine "not other-machine" "$dll" "$debug" "$def" "$version" other
 sed 's/^EXPORTS$/EXPORTS\n    QZ_NotBuilt/' "$def" >"$tmp/more.def"
 expect def_mismatch "export table differs from the .def list" "$dll" "$debug" "$tmp/more.def" "$version"
 
-variant changed_debug; printf x >>"$(g changed_debug)"
-expect changed_debug "the debug link's CRC is" "$(d changed_debug)" "$(g changed_debug)" "$def" "$version"
+if [[ "$debug" == *.pdb ]]; then
+  # The CodeView record: "RSDS", the GUID (16 bytes), the age (4), the name.
+  record=$(llvm-readobj-19 --coff-debug-directory "$dll" | sed -n 's/^ *PointerToRawData: //p' | head -n1)
+  poke() {  # poke FILE OFFSET: changes one byte of FILE
+    local b; b=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+    printf "\\$(printf '%03o' $(( (b ^ 0x20) & 0xff )))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+  }
+  variant other_guid; poke "$(d other_guid)" $((record + 4 + 5))
+  expect other_guid "the DLL's CodeView record names {" "$(d other_guid)" "$(g other_guid)" "$def" "$version"
+  variant other_name; poke "$(d other_name)" $((record + 24))
+  expect other_name "the DLL's CodeView record names 'Qzutilities.pdb', not qzutilities.pdb" \
+    "$(d other_name)" "$(g other_name)" "$def" "$version"
+  variant renamed_pdb; mv "$(g renamed_pdb)" "$tmp/renamed_pdb/other.pdb"
+  expect renamed_pdb "names '$(basename "$debug")', not other.pdb" \
+    "$(d renamed_pdb)" "$tmp/renamed_pdb/other.pdb" "$def" "$version"
+  variant missing_pdb; rm "$(g missing_pdb)"
+  expect missing_pdb "no PDB at" "$(d missing_pdb)" "$(g missing_pdb)" "$def" "$version"
+  variant not_a_pdb; head -c 4096 "$debug" >"$(g not_a_pdb)"
+  expect not_a_pdb "is no PDB" "$(d not_a_pdb)" "$(g not_a_pdb)" "$def" "$version"
+else
+  variant changed_debug; printf x >>"$(g changed_debug)"
+  expect changed_debug "the debug link's CRC is" "$(d changed_debug)" "$(g changed_debug)" "$def" "$version"
 
-variant renamed_debug; mv "$(g renamed_debug)" "$tmp/renamed_debug/other.debug"
-expect renamed_debug "the debug link names '$(basename "$debug")', not other.debug" \
-  "$(d renamed_debug)" "$tmp/renamed_debug/other.debug" "$def" "$version"
+  variant renamed_debug; mv "$(g renamed_debug)" "$tmp/renamed_debug/other.debug"
+  expect renamed_debug "the debug link names '$(basename "$debug")', not other.debug" \
+    "$(d renamed_debug)" "$tmp/renamed_debug/other.debug" "$def" "$version"
 
-variant no_link; "$objcopy" --remove-section .gnu_debuglink "$(d no_link)"
-expect no_link "no debug link" "$(d no_link)" "$(g no_link)" "$def" "$version"
+  variant no_link; "$objcopy" --remove-section .gnu_debuglink "$(d no_link)"
+  expect no_link "no debug link" "$(d no_link)" "$(g no_link)" "$def" "$version"
+fi
 
 variant debug_section; echo "left behind" >"$tmp/blob"
 "$objcopy" --add-section .debug_info="$tmp/blob" "$(d debug_section)" 2>/dev/null
-expect debug_section "debug sections in the DLL: .debug_info" "$(d debug_section)" "$(g debug_section)" "$def" "$version"
+# (objcopy cuts the name to 8 bytes in a DLL without a string table)
+expect debug_section "debug sections in the DLL: .debug_i" "$(d debug_section)" "$(g debug_section)" "$def" "$version"
 
 variant symbols; "$objcopy" --add-symbol qz_left_behind=.text:0 "$(d symbols)"
 expect symbols "not stripped" "$(d symbols)" "$(g symbols)" "$def" "$version"

@@ -1,6 +1,7 @@
 // The counted concatenations and the template formatter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
