@@ -23,8 +23,11 @@ set(CMAKE_RC_FLAGS_INIT "--target=pe-i386")
 set(CMAKE_AR     /usr/bin/llvm-ar-19)
 set(CMAKE_RANLIB /usr/bin/llvm-ranlib-19)
 set(CMAKE_OBJCOPY /usr/bin/llvm-objcopy-19)
+# The project's own code keeps its frame pointers: a stack walker that has
+# no PDB, or does not read its frame data (Wine's dbghelp), still walks
+# through the library's frames to the host's.
 # (The compile options are the top-level CMakeLists' QZ_PDB_COMPILE_OPTIONS.)
-set(QZ_PDB_COMPILE_OPTIONS -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=.)
+set(QZ_PDB_COMPILE_OPTIONS -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -fno-omit-frame-pointer)
 # -pthread: libgcc's unwinder calls pthread_once (winpthreads, linked in).
 set(_qz_link "-fuse-ld=lld -pthread -Wl,--pdb= -Xlinker -Xlink=-pdbaltpath:%_PDB% -Xlinker -Xlink=-pdbsourcepath:/qzutilities")
 set(CMAKE_EXE_LINKER_FLAGS_INIT    "${_qz_link}")

@@ -37,7 +37,11 @@ struct Trampolines {
     template <int I>
     static void* __cdecl lookup(const char* name) { return g_hosts[I]->answer(name); }
     template <int I>
-    static void __cdecl diag(const char* text) { g_hosts[I]->diag_.emplace_back(text ? text : "(null)"); }
+    static void __cdecl diag(const char* text) {
+        EngineHost& host = *g_hosts[I];
+        host.diag_.emplace_back(text ? text : "(null)");
+        if (host.on_diag_) host.on_diag_(text);
+    }
     template <int I>
     static void __cdecl diag_var(const char* format, EngineHost::Number value) {
         g_hosts[I]->diag_var_.push_back({format ? format : "(null)", value});

@@ -7,9 +7,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qz::test {
@@ -61,6 +63,9 @@ public:
     const std::vector<VarCall>& diag_var_calls() const { return diag_var_; }
     std::string diag_text() const;  // every diag text, joined as the log shows it
     void clear_records();
+    // Runs inside every diag call the library makes, on the library's stack
+    // (a crash reporter's view of the library's frames), after the record.
+    void on_diag(std::function<void(const char*)> hook) { on_diag_ = std::move(hook); }
 
     // What draw_begin hands out (null: the host has no device).
     void set_device(void* device) { device_ = device; }
@@ -80,6 +85,7 @@ private:
     std::vector<unsigned char> block_;
     std::vector<std::string> diag_;
     std::vector<VarCall> diag_var_;
+    std::function<void(const char*)> on_diag_;
     void* device_ = nullptr;
     int draw_begin_calls_ = 0;
     std::vector<std::string> lookups_;

@@ -89,6 +89,8 @@ prepare() {
     sed -n 's/^qz-guest: result \([^ ]*\) [^ ]* \([0-9][0-9.]*\)$/\1 \2/p')
   rm -rf "$out"; mkdir -p "$out/stage" "$out/results"
   cp -a "$build/bin" "$out/stage/bin"
+  # Of the PDBs, the guest needs the DLL's alone (the symbols test reads it).
+  find "$out/stage/bin" -name '*.pdb' ! -name qzutilities.pdb -delete
   awk -F'\t' -v last="$last" 'BEGIN { n = split(last, l, "\n"); for (i = 1; i <= n; i++) { split(l[i], f, " "); t[f[1]] = f[2] } }
     { printf "%s\t%06d\t%s\n", ($1 in t) ? t[$1] : 1e9, NR, $0 }' "$build/vm-tests.txt" |
     sort -t$'\t' -k1,1gr -k2,2n | cut -f3- >"$out/stage/tests.txt"
