@@ -50,6 +50,11 @@ void tour(qz::demo::Context& ctx) {
         const char* first = me.c_str();
         return is_process(&first, 0, kStride);
     }());
+    // The scan's empty entry, with arguments as a script might push them, and without.
+    ctx.lib.fn<void(__cdecl*)(const char*, std::int32_t)>("QZ_OutsideOfWhiteListModules")(me.c_str(), 1);
+    ctx.lib.fn<void(__cdecl*)()>("QZ_OutsideOfWhiteListModules")();
+    std::printf("QZ_OutsideOfWhiteListModules(\"%s\", 1), QZ_OutsideOfWhiteListModules(): returned, did nothing\n",
+                me.c_str());
 }
 
 int command_processes(qz::demo::Context& ctx, int, char**) {
@@ -70,7 +75,8 @@ int command_modules(qz::demo::Context& ctx, int argc, char** argv) {
 
 }  // namespace
 
-QZ_DEMO_TOUR(80, "Diagnostics: QZ_IsProcess, QZ_IsModule (name tables of 64-byte records)", tour);
+QZ_DEMO_TOUR(80, "Diagnostics: QZ_IsProcess, QZ_IsModule (name tables of 64-byte records), QZ_OutsideOfWhiteListModules",
+             tour);
 QZ_DEMO_COMMAND("processes", "                  QZ_DiagProcess: every running process into the diag log", command_processes);
 QZ_DEMO_COMMAND("modules", "NAME              QZ_DiagModule: the modules of the process named NAME (case counts)",
                 command_modules);

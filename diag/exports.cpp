@@ -25,3 +25,7 @@ QZ_API void QZ_DiagProcess() {
 QZ_API void QZ_DiagModule(const char* process_name) {
     qz::guarded([&] { qz::diag::dump_modules(process_name, system_toolhelp()); });
 }
+
+// The anti-tamper scan's empty entry. It reads no argument and pops none: a
+// script may bind it with any arguments, which its own call pops (cdecl).
+QZ_API void QZ_OutsideOfWhiteListModules() {}

@@ -1,6 +1,11 @@
 /* QZUtilities: the library's exports, each a cdecl function under its plain
  * name. The engine loads qzutilities.dll, calls A6_DLLAPI once with its
- * engine interface, and then calls any export from its own thread.
+ * engine interface, and then calls the other exports.
+ *
+ * Threads: the library starts none and takes no lock. Each section says where
+ * its exports may run: "any thread" means no shared state, so several threads
+ * may call them at once; "the host's thread" means state shared by every call
+ * (or the calling thread's own), so the host calls them from its one thread.
  *
  * Host numbers are 32-bit signed fixed point with 10 fraction bits (the
  * value times 1024). Sizes passed with buffers count the buffer's own
@@ -23,12 +28,16 @@ extern "C" {
 #endif
 
 /* Host binding ---------------------------------------------------------- */
+/* The host's thread, once, before the exports that call the host back (the
+ * file date, gamma and diagnostic dump exports). */
 
 /* Looks up the engine's functions through the lookup function the engine
  * interface holds at byte offset 0xA30; returns 630. */
 int32_t QZ_CDECL A6_DLLAPI(void* engine_interface);
 
 /* Log ------------------------------------------------------------------- */
+/* QZLog_Init: the host's thread, once, before the first QZLog_Log.
+ * QZLog_Log: any thread; the log writes one whole line at a time. */
 
 /* Sets up "qzlog_%N.txt" in the current directory: a new file every 10 MiB
  * and at local midnight, every line flushed. */
@@ -38,6 +47,8 @@ void QZ_CDECL QZLog_Init(void);
 void QZ_CDECL QZLog_Log(const char* message, int32_t level);
 
 /* Text ------------------------------------------------------------------ */
+/* Any thread: the conversions, comparison and search, bounded helpers, the
+ * template parser and MD5 work only on the caller's buffers. */
 
 /* UTF-8 to UTF-16 into `out` (size in units, terminator included); text that
  * does not fit is cut, never inside a surrogate pair. 0, or -1 with the empty
@@ -79,6 +90,8 @@ int QZ_CDECL QZ_wcsparser(wchar_t* out, unsigned len, const wchar_t* tmpl, int n
 int QZ_CDECL QZ_encrypt_md5(char* buf);
 
 /* Files ----------------------------------------------------------------- */
+/* Any thread, except QZ_GetLastWriteTime: the host's thread (its result is
+ * one library buffer that every call overwrites). */
 
 /* CRC-32 (as zlib computes it) of the whole file at the narrow path, its 32
  * bits as a signed integer; 0 for a null path or a file that cannot be read. */
@@ -97,6 +110,8 @@ const char* QZ_CDECL QZ_GetLastWriteTime(const char* path);
 int32_t QZ_CDECL QZ_Exec(const char* verb, const char* file);
 
 /* Input ----------------------------------------------------------------- */
+/* The host's thread: the keyboard exports share one key-state buffer and use
+ * the calling thread's layout and keys; the mouse exports share one device. */
 
 /* Translates a key press (virtual key; scan code in bits 16..23 of key_data)
  * with the calling thread's layout and key state into buffer, cleared first
@@ -119,6 +134,7 @@ void QZ_CDECL QZ_UnacquireMouse(void);
 void QZ_CDECL QZ_ReleaseMouse(void);
 
 /* Display --------------------------------------------------------------- */
+/* The host's thread, which owns the Direct3D 9 device the ramps go to. */
 
 /* Sets the device's gamma ramp from one gamma per channel (host numbers;
  * gamma below 0.01 counts as 0.01): entry i = (i/256)^(1/gamma) * 65536. */
@@ -129,6 +145,9 @@ void QZ_CDECL get_gamma_ramp(int32_t* red, int32_t* green, int32_t* blue);
 void QZ_CDECL set_gamma_ramp(const int32_t* red, const int32_t* green, const int32_t* blue);
 
 /* System information ---------------------------------------------------- */
+/* The report: the host's thread. QZ_SysInfo_Hazirla rewrites the one report
+ * in place and must not overlap itself or a getter. QZ_GetRamMB keeps no
+ * state: any thread. */
 
 /* Builds the hardware and system report from the DirectX diagnostic service;
  * the calling thread must already have initialised COM. */
@@ -143,6 +162,8 @@ const char* QZ_CDECL QZ_SysInfo_GetOSName(void);
 uint32_t QZ_CDECL QZ_GetRamMB(void);
 
 /* Process and module diagnostics ---------------------------------------- */
+/* Any thread: nothing is kept between calls. The texts of one dump reach the
+ * host's diag in order; dumps on several threads at once interleave there. */
 
 /* Name tables: `names` is the address of a pointer to the first record;
  * record i starts `stride` bytes after record i-1 and begins with a
@@ -157,6 +178,12 @@ int32_t QZ_CDECL QZ_IsModule(const char* const* names, int32_t count, int32_t st
 void QZ_CDECL QZ_DiagProcess(void);
 /* Writes the module list of the first process named exactly `process_name` to diag. */
 void QZ_CDECL QZ_DiagModule(const char* process_name);
+/* The anti-tamper scan's empty entry: does nothing. It reads no argument and
+ * pops none, so a caller may push any arguments and pop them itself, as every
+ * cdecl caller does. (The scan's other entry, QZ_GetListOfSuspiciousDllInfo,
+ * is not exported: its arguments and results are not settled, so no script
+ * could call it safely.) */
+void QZ_CDECL QZ_OutsideOfWhiteListModules(void);
 
 #ifdef __cplusplus
 }

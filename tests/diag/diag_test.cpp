@@ -42,7 +42,79 @@ struct GuardedPage {
     }
 };
 
+// Calls fn as a cdecl caller does, with `count` word-sized arguments on the
+// stack (1, 2, ...; on x86-64 above the four register homes), and returns how
+// far the stack pointer stood from the caller's own pops after the call: 0
+// unless fn popped arguments itself (a callee-pops export) or lost its place.
+// The pointer and the count travel in registers fn must keep (ebx/rbx and
+// edi/rdi), so a clobber of those shows too.
+__attribute__((noinline)) std::intptr_t stack_left_after(void (*fn)(), std::uintptr_t count) {
+    std::intptr_t off;
+#if defined(__i386__)
+    asm volatile(
+        "movl %%esp, %%esi\n\t"
+        "movl %%edi, %%ecx\n\t"
+        "jecxz 2f\n"
+        "1:\n\t"
+        "pushl %%ecx\n\t"
+        "loop 1b\n"
+        "2:\n\t"
+        "call *%%ebx\n\t"
+        "leal (%%esp,%%edi,4), %%eax\n\t"  // where the caller's pops take esp
+        "subl %%esi, %%eax\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=&a"(off)
+        : "b"(fn), "D"(count)
+        : "ecx", "edx", "esi", "memory", "cc");
+#elif defined(__x86_64__)
+    asm volatile(
+        "movq %%rsp, %%r12\n\t"
+        "andq $-16, %%rsp\n\t"
+        "movq %%rsp, %%r13\n\t"
+        "testq $1, %%rdi\n\t"  // 16-byte aligned at the call
+        "jz 3f\n\t"
+        "subq $8, %%rsp\n"
+        "3:\n\t"
+        "movq %%rdi, %%rcx\n\t"
+        "jrcxz 2f\n"
+        "1:\n\t"
+        "pushq %%rcx\n\t"
+        "loop 1b\n"
+        "2:\n\t"
+        "subq $32, %%rsp\n\t"
+        "call *%%rbx\n\t"
+        "movq %%rdi, %%rax\n\t"
+        "andq $1, %%rax\n\t"
+        "addq %%rdi, %%rax\n\t"
+        "leaq 32(%%rsp,%%rax,8), %%rax\n\t"  // where the caller's pops take rsp
+        "subq %%r13, %%rax\n\t"
+        "movq %%r12, %%rsp\n\t"
+        : "=&a"(off)
+        : "b"(fn), "D"(count)
+        : "rcx", "rdx", "r8", "r9", "r10", "r11", "r12", "r13", "memory", "cc");
+#else
+#error "an x86 target"
+#endif
+    return off;
+}
+
 }  // namespace
+
+// The scan's empty entry, bound by name as a script binds it, with whatever
+// a script pushes: it returns, leaves the arguments to the caller and keeps
+// the caller's registers and locals.
+TEST(WhiteListScan, TheEmptyEntryLeavesTheCallersStackAsItWas) {
+    auto* empty = Library::get().fn<void (*)()>("QZ_OutsideOfWhiteListModules");
+    for (std::uintptr_t count : {0u, 1u, 3u, 8u})
+        EXPECT_EQ(stack_left_after(empty, count), 0) << count << " arguments";
+    volatile std::uint32_t before = 0x5eed1234u, after = 0x0ddba11u;
+    Library::get().fn<void(__cdecl*)(const char*, std::int32_t, void*, double)>("QZ_OutsideOfWhiteListModules")(
+        "qz_none.dll", -1, nullptr, 2.5);
+    Library::get().fn<void(__cdecl*)()>("QZ_OutsideOfWhiteListModules")();
+    EXPECT_EQ(before, 0x5eed1234u);
+    EXPECT_EQ(after, 0x0ddba11u);
+    EXPECT_EQ(GetProcAddress(Library::get().handle(), "QZ_GetListOfSuspiciousDllInfo"), nullptr);
+}
 
 TEST(Queries, FindTheChildAndItsOwnDllByFileNameInAnyLetterCase) {
     Child child;
