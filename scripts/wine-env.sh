@@ -19,9 +19,13 @@ qz_start_wine() {
   # clock, say): this run starts its own.
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   # The server stays a minute after the last program; the system processes it
-  # starts now are not tied to any test's output pipes.
+  # starts now are not tied to any test's output pipes. The program that
+  # starts them also sets the prefix to load no audio driver: this machine has
+  # no sound device, and the ALSA driver would say so on the error output of
+  # every program that lists audio devices (the report's service does).
   /usr/lib/wine/wineserver -p60
-  "$qz_root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null || true
+  "$qz_root/scripts/wine-run" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f \
+    >/dev/null 2>&1 </dev/null || echo "wine64 prefix: cannot set it to load no audio driver" >&2
 }
 
 . "$qz_root/scripts/vm/xvfb.sh"

@@ -12,7 +12,10 @@
 # goes to the console as "qz-guest: result NAME STATUS SECONDS" as soon as it
 # is known (STATUS: the exit status, or "nodisplay" when the X server is not
 # there). An X server that does not start is reported as "qz-guest: xvfb
-# failed: WHY", followed by its log as "qz-guest: xvfb log: ..." lines.
+# failed: WHY", followed by its log as "qz-guest: xvfb log: ..." lines. A
+# tour that prints lines of the ALSA sound library fails (status 1, with a
+# line saying so at the end of its log): Wine was left to look for a sound
+# device, and a script author would see that noise.
 # (QZ_GUEST_ROOT, QZ_GUEST_OUT and QZ_GUEST_RESULTS stand for /qz, /tmp/out
 # and the third disk in scripts/vm/guest_run_test.sh.)
 qz=${QZ_GUEST_ROOT:-/qz} out=${QZ_GUEST_OUT:-/tmp/out}
@@ -29,9 +32,14 @@ limit=$(cat "$qz/test-timeout" 2>/dev/null || echo 300)
 # after the shim (lib/time64.so, scripts/vm/time64.c) that hands it 32-bit
 # Wine's 64-bit-time clock calls.
 export QZ_FAKETIME_PRELOAD="${QZ_FAKETIME_PRELOAD:-$qz/lib/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1}"
-# One wineserver for the whole run, as on the host.
+# One wineserver for the whole run, as on the host, started by the program
+# that sets the prefix to load no audio driver: there is no sound device, and
+# the ALSA driver would say so on the error output of every program that
+# lists audio devices (the report's service does). (Wine 8's report service
+# needs this setting; without the driver DLLs it does not start.)
 "$wineserver_bin" -p
-"$wine_bin" cmd /c exit </dev/null >/dev/null 2>&1
+"$wine_bin" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1 ||
+  say "cannot set the prefix to load no audio driver"
 say "payload ok, $(grep -c . "$qz/tests.txt") tests, wine $("$wine_bin" --version 2>/dev/null)"
 
 # One X server for the run, as on the host.
@@ -51,7 +59,7 @@ fi
 # "@tour" is the demo host's tour), its output in $out/NAME.log, its result on
 # the console.
 run_test() {
-  local name=$1 command=$2 envs=$3 t0 rc
+  local name=$1 command=$2 envs=$3 t0 rc alsa
   case " $envs " in
     *" QZ_NEEDS_DISPLAY=1 "*)
       if [ -z "${QZ_XVFB_DISPLAY:-}" ]; then say "result $name nodisplay 0"; return; fi ;;
@@ -78,6 +86,13 @@ run_test() {
     esac
   ) </dev/null >"$out/$name.log" 2>&1
   rc=$?
+  if [ "$command" = @tour ] && [ "$rc" = 0 ]; then
+    alsa=$(grep -ac 'ALSA lib' "$out/$name.log")
+    if [ "$alsa" -gt 0 ]; then
+      echo "qzhost_tour: Wine loaded an audio driver (lines of the ALSA sound library above: $alsa)" >>"$out/$name.log"
+      rc=1
+    fi
+  fi
   say "result $name $rc $(since "$t0")"
 }
 

@@ -2,8 +2,9 @@
 # Checks the guest's side of a run (guest-run.sh, xvfb.sh) here, under dash as
 # in the guest, with stand-ins for Wine and the X server: each test runs with
 # its own environment and display, a test script gets the runner and its files,
-# a GoogleTest program writes its report, and an X server that does not start
-# is reported with its log while the tests that need it are not run.
+# a GoogleTest program writes its report, an X server that does not start
+# is reported with its log while the tests that need it are not run, and a
+# tour that prints the ALSA sound library's complaints fails.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
@@ -11,7 +12,9 @@ if [ -n "${KEEP:-}" ]; then echo "kept in $tmp"; else trap 'rm -rf "$tmp"' EXIT;
 fails=0
 
 # A payload as run-lane.sh stages it, with a stand-in runner that records how
-# each program was started and fails the one named "failing.exe".
+# each program was started and fails the one named "failing.exe"; with
+# QZ_TEST_ALSA set, every program also prints what the ALSA library prints
+# when Wine's audio driver looks for a sound card that is not there.
 qz=$tmp/qz
 mkdir -p "$qz/bin" "$qz/src/tests/log"
 cp "$here/guest-run.sh" "$here/xvfb.sh" "$qz/"
@@ -21,6 +24,9 @@ cat >"$qz/wine-run" <<'W'
 #!/bin/sh
 # Stand-in runner: one line per start, with what a test sees.
 printf '%s\n' "ran $* | cwd=$(basename "$PWD") TZ=${TZ:-} GTEST_FILTER=${GTEST_FILTER:-} needs=${QZ_NEEDS_DISPLAY:-} xdisplay=${QZ_XVFB_DISPLAY:-} faketime=${QZ_FAKETIME_PRELOAD:-}"
+if [ -n "${QZ_TEST_ALSA:-}" ]; then
+  echo "ALSA lib confmisc.c:855:(parse_card) cannot find card '0'" >&2
+fi
 case "$1" in *failing.exe) exit 3 ;; esac
 exit 0
 W
@@ -118,6 +124,15 @@ guest silent QZ_XVFB="$tmp/silent-xvfb" QZ_XVFB_WAIT=1
 expect silent "failure reported" console_has silent "qz-guest: xvfb failed: Xvfb did not take connections within 1s"
 expect silent "the server was stopped" bash -c "! kill -0 \$(cat '$tmp/silent.pid') 2>/dev/null"
 expect silent "the display test not run" console_has silent "qz-guest: result mouse nodisplay 0"
+
+# 5. Sound-system noise in the tour fails it, with a line saying why; in a
+# test it is left to the test.
+guest alsa QZ_TEST_ALSA=1 QZ_XVFB="$tmp/broken-xvfb"
+expect alsa "the tour fails" console_has alsa "qz-guest: result qzhost_tour 1 "
+expect alsa "its log says why" log_has alsa qzhost_tour "qzhost_tour: Wine loaded an audio driver (lines of the ALSA sound library above: 1)"
+expect alsa "its log keeps the line" log_has alsa qzhost_tour "ALSA lib confmisc.c:855:(parse_card) cannot find card '0'"
+expect alsa "a test's status stays its own" grep -qE '^qz-guest: result plain 0 ' "$tmp/alsa/console"
+expect ok "a quiet tour gets no such line" bash -c "! grep -q '^qzhost_tour: ' '$tmp/ok/out/qzhost_tour.log' 2>/dev/null"
 
 echo "guest run checks: $fails failed"
 [ "$fails" = 0 ]
