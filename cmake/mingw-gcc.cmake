@@ -1,0 +1,12 @@
+# The host's MinGW-w64 GCC 12 for QZ_TARGET (i686, x86_64), posix thread
+# model, fully static runtime: included by the GCC toolchain files.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${QZ_TARGET})
+set(CMAKE_C_COMPILER   ${QZ_TARGET}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QZ_TARGET}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER  ${QZ_TARGET}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QZ_TARGET}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
