@@ -16,6 +16,15 @@
 # test fails or differs from the x86_64 lane, the guest's X server does not
 # start, or the guest does not finish within QZ_VM_TIMEOUT seconds (each test:
 # QZ_VM_TEST_TIMEOUT), in which case the guest's console log is shown.
+# QZ_VM_LEFT_OUT ("NAME<tab>WHY" lines) leaves tests out here, and the lane
+# says so: for a failure that is a Wine version's, not the DLL's. By default
+# two, which the WoW64 lane runs under Wine 10:
+# - the stack walk of host_symbols_test: Wine 8's dbghelp does not get past a
+#   frame described by lld's x86 frame data (StackWalk64 returns the same
+#   frame again and again);
+# - the mouse test: its clang-built program hangs in DirectInput's exclusive
+#   acquire under 32-bit Wine 8 with either DLL, clang's or GCC's, where the
+#   GCC-built program passes with both.
 #   run-lane.sh --image-only   only builds (or checks) the image
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,6 +39,10 @@ jobs=${QZ_VM_JOBS:-${QZ_VM_CPUS:-2}}
 compare=${QZ_VM_COMPARE-$root/build/x86_64-wine.xml}
 compare_list=${QZ_VM_COMPARE_LIST:-$root/build/x86_64/vm-tests.txt}
 junit=${QZ_VM_JUNIT:-$out/junit.xml}
+default_left_out="host_symbols_stack_test	Wine 8's dbghelp does not walk through frames that lld's x86 frame data describes (the WoW64 lane runs it, under Wine 10)
+input_mouse_test	under 32-bit Wine 8 a test program built by clang 19 hangs in DirectInput's exclusive acquire (QZ_ListenMouse), whichever compiler built the DLL, while the GCC-built one passes against this DLL (the WoW64 lane runs it, under Wine 10)"
+left_out=${QZ_VM_LEFT_OUT-$default_left_out}
+tests=$out/tests.txt  # the list without what is left out
 t_start=$(date +%s)
 elapsed() { echo $(( $(date +%s) - t_start )); }
 
@@ -88,11 +101,13 @@ prepare() {
   [ -f "$out/console.log" ] && last=$(tr -d '\r' <"$out/console.log" |
     sed -n 's/^qz-guest: result \([^ ]*\) [^ ]* \([0-9][0-9.]*\)$/\1 \2/p')
   rm -rf "$out"; mkdir -p "$out/stage" "$out/results"
+  qz_without_left_out "$build/vm-tests.txt" "$left_out" >"$tests"
+  qz_without_left_out "$compare_list" "$left_out" >"$out/compare-list.txt" 2>/dev/null || : >"$out/compare-list.txt"
   cp -a "$build/bin" "$out/stage/bin"
   # Of the PDBs, the guest needs the DLL's alone (the symbols test reads it).
   find "$out/stage/bin" -name '*.pdb' ! -name qzutilities.pdb -delete
   awk -F'\t' -v last="$last" 'BEGIN { n = split(last, l, "\n"); for (i = 1; i <= n; i++) { split(l[i], f, " "); t[f[1]] = f[2] } }
-    { printf "%s\t%06d\t%s\n", ($1 in t) ? t[$1] : 1e9, NR, $0 }' "$build/vm-tests.txt" |
+    { printf "%s\t%06d\t%s\n", ($1 in t) ? t[$1] : 1e9, NR, $0 }' "$tests" |
     sort -t$'\t' -k1,1gr -k2,2n | cut -f3- >"$out/stage/tests.txt"
   echo "$jobs" >"$out/stage/jobs"
   cp "$here/guest-run.sh" "$here/xvfb.sh" "$out/stage/"
@@ -103,7 +118,7 @@ prepare() {
     -o "$out/stage/lib/time64.so" "$here/time64.c" || return 1
   # The test scripts the list names, at their places in the source tree.
   local script
-  for script in $(cut -f2 "$build/vm-tests.txt" | cut -d' ' -f1 | grep '\.sh$' | sort -u); do
+  for script in $(cut -f2 "$tests" | cut -d' ' -f1 | grep '\.sh$' | sort -u); do
     mkdir -p "$out/stage/src/$(dirname "$script")"
     cp "$root/$script" "$out/stage/src/$script" || return 1
   done
@@ -141,7 +156,10 @@ ensure_image || die "no guest image"
 [ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
 prepare || die "cannot stage the payload in $out"
 echo "vm: sha256 $(sha256sum "$out/stage/bin/qzutilities.dll" | cut -d' ' -f1) of the DLL under test ($build/bin/qzutilities.dll)"
-echo "vm: image $image; $(grep -c . "$build/vm-tests.txt") tests and the demo tour; limit ${limit}s"
+echo "vm: image $image; $(grep -c . "$tests") tests and the demo tour; limit ${limit}s"
+while IFS=$'\t' read -r name why; do
+  [ -n "$name" ] && echo "vm: not run here: $name: $why"
+done <<<"$left_out"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
   # The guest never came up (or lacks its prefix): the image is not to be
@@ -155,7 +173,7 @@ fi
 tar xf "$out/results.img" -C "$out/results" 2>/dev/null || true
 
 status=0
-"$here/report.sh" "$build/vm-tests.txt" "$out" "$rc" "$limit" "$(elapsed)" "$compare" "$compare_list" ||
+"$here/report.sh" "$tests" "$out" "$rc" "$limit" "$(elapsed)" "$compare" "$out/compare-list.txt" ||
   status=$?
 [ "$junit" = "$out/junit.xml" ] || cp "$out/junit.xml" "$junit"
 exit $status

@@ -57,3 +57,10 @@ qz_junit_lane_failure() {
     "    <failure message=\"$(sed 's/&/\&amp;/g; s/</\&lt;/g; s/"/\&quot;/g' <<<"$2")\"/>" \
     '  </testcase>' '</testsuite>' >"$3"
 }
+
+# qz_without_left_out LIST LEFT_OUT: the lines of a test list ("NAME<tab>...")
+# whose name is not among the LEFT_OUT lines ("NAME<tab>WHY").
+qz_without_left_out() {
+  awk -F'\t' -v skip="$(cut -f1 <<<"$2")" \
+    'BEGIN { n = split(skip, s, "\n"); for (i = 1; i <= n; i++) if (s[i] != "") k[s[i]] = 1 } !($1 in k)' "$1"
+}

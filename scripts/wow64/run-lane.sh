@@ -45,13 +45,8 @@ rm -f "$out.check"
 # build's), the list without what is left out, the runner and its scripts.
 rm -rf "$out"; mkdir -p "$out/stage/src" "$out/results"
 cp -al "$build/bin" "$out/stage/bin" 2>/dev/null || cp -a "$build/bin" "$out/stage/bin"
-# without_left_out LIST: the lines of a test list whose name is not left out.
-without_left_out() {
-  awk -F'\t' -v skip="$(cut -f1 <<<"$left_out")" \
-    'BEGIN { n = split(skip, s, "\n"); for (i = 1; i <= n; i++) if (s[i] != "") k[s[i]] = 1 } !($1 in k)' "$1"
-}
-without_left_out "$build/vm-tests.txt" >"$out/stage/tests.txt"
-without_left_out "$compare_list" >"$out/compare-list.txt" 2>/dev/null || : >"$out/compare-list.txt"
+qz_without_left_out "$build/vm-tests.txt" "$left_out" >"$out/stage/tests.txt"
+qz_without_left_out "$compare_list" "$left_out" >"$out/compare-list.txt" 2>/dev/null || : >"$out/compare-list.txt"
 for script in $(cut -f2 "$out/stage/tests.txt" | cut -d' ' -f1 | grep '\.sh$' | sort -u); do
   mkdir -p "$out/stage/src/$(dirname "$script")"
   cp "$root/$script" "$out/stage/src/$script" || die "no $script"
