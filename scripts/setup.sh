@@ -51,8 +51,9 @@ n=0
 for s in "${steps[@]}"; do
   IFS='|' read -r key label command <<<"$s"
   n=$((n + 1))
+  verb=built; [ "$key" = packages ] && verb=installed
   # shellcheck disable=SC2086 # the command's words
-  qz_step "setup [$n/${#steps[@]}] $label" "$logs/setup-$key.log" $command
+  QZ_STEP_VERB=$verb qz_step "setup [$n/${#steps[@]}] $label" "$logs/setup-$key.log" $command
 done
 # Earlier versions of this script added a deb-src list to the machine's apt;
 # source packages now come through an apt state of the cache's own.

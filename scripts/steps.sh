@@ -4,7 +4,8 @@
 #
 # qz_step LABEL LOG COMMAND...
 #   Prints "LABEL ... built in 1m52s" (or "... cached" when the step found
-#   its work done: a line of its log says ": cached"), with COMMAND's output
+#   its work done: a line of its log says ": cached"; QZ_STEP_VERB in place
+#   of "built"), with COMMAND's output
 #   in LOG. When COMMAND fails: "LABEL ... FAILED after 12s (status 1)",
 #   the last 40 lines of LOG and its path, and COMMAND's status.
 qz_took() {  # qz_took SECONDS: "7s", "1m52s"
@@ -23,5 +24,5 @@ qz_step() {
     echo "---- all of it: $log"
     return "$rc"
   fi
-  if grep -q ': cached' "$log"; then echo cached; else echo "built in $took"; fi
+  if grep -q ': cached' "$log"; then echo cached; else echo "${QZ_STEP_VERB:-built} in $took"; fi
 }
