@@ -35,7 +35,7 @@ if [ $lane = wow64 ]; then
   QZ_WOW64_COMPARE= QZ_WOW64_BUILD=$out/lane QZ_WOW64_OUT=$out/run QZ_WOW64_JUNIT=$out/junit.xml \
     "$here/../wow64/run-lane.sh" || rc=$?
 else
-  QZ_VM_COMPARE= QZ_VM_BUILD=$out/lane QZ_VM_OUT=$out/run "$here/run-lane.sh" || rc=$?
+  QZ_VM_COMPARE= QZ_VM_LEFT_OUT= QZ_VM_BUILD=$out/lane QZ_VM_OUT=$out/run "$here/run-lane.sh" || rc=$?
 fi
 if [ -f "$out/run/results/qzhost_tour.log" ]; then
   echo "---- the unpacked qzhost.exe's tour (last 40 lines of $out/run/results/qzhost_tour.log)"
