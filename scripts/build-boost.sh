@@ -3,18 +3,13 @@
 # for one MinGW-w64 target from Debian's boost1.81 source package, into a
 # cache outside the clone. Reused when the stamp of this recipe matches.
 #   usage: build-boost.sh i686|x86_64|i686-gcc
-# i686 is the shipped DLL's: clang 19 in the Debian 13 root (scripts/root-run),
-# with CodeView debug information for the DLL's PDB; x86_64 and i686-gcc are
-# built by this machine's MinGW-w64 GCC 12.
+# (scripts/flavours.sh says which compiler builds each.)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/flavours.sh"
 flavour=${1:?usage: build-boost.sh i686|x86_64|i686-gcc}
-case "$flavour" in
-  i686) am=32 folder=i686-clang19 ;;
-  i686-gcc) am=32 folder=i686 ;;
-  x86_64) am=64 folder=x86_64 ;;
-  *) echo "unknown target $flavour" >&2; exit 2 ;;
-esac
+qz_flavour "$flavour" || exit 2
+case "$target" in i686) am=32 ;; x86_64) am=64 ;; esac
 
 BOOST_VER=1.81.0
 RECIPE=4            # bump when the flags or the patch below change
@@ -55,22 +50,18 @@ fi
 rm -rf "$out" "$out.build"; mkdir -p "$out"
 # b2's gcc toolset drives clang as well; the b2 engine itself was built by
 # this machine's compiler, and runs in the root as it does here.
-run=()
-case "$flavour" in
-  i686)
-    run=("$here/root-run")
-    cat > "$out.user-config.jam" <<JAM
+if [ -n "$clang_debug" ]; then
+  cat > "$out.user-config.jam" <<JAM
 using gcc : clang19 : clang++-19 --target=i686-w64-mingw32 :
-  <archiver>llvm-ar-19 <ranlib>llvm-ranlib-19
-  <cxxflags>"-gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=$cache=qzcache" ;
+  <archiver>llvm-ar-19 <ranlib>llvm-ranlib-19 <cxxflags>"$clang_debug" ;
 JAM
-    toolset=gcc-clang19 ;;
-  *)
-    cat > "$out.user-config.jam" <<JAM
-using gcc : mingw : ${flavour%-gcc}-w64-mingw32-g++-posix ;
+  toolset=gcc-clang19
+else
+  cat > "$out.user-config.jam" <<JAM
+using gcc : mingw : $target-w64-mingw32-g++-posix ;
 JAM
-    toolset=gcc-mingw ;;
-esac
+  toolset=gcc-mingw
+fi
 cd "$src"
 "${run[@]}" ./b2 -q -j"$(nproc)" --user-config="$out.user-config.jam" \
   --build-dir="$out.build" --stagedir="$out" \

@@ -4,9 +4,7 @@
 # source package, into a cache outside the clone. Reused when the stamp of
 # this recipe matches.
 #   usage: build-libdeflate.sh i686|x86_64|i686-gcc
-# i686 is the shipped DLL's: clang 19 in the Debian 13 root (scripts/root-run),
-# with CodeView debug information for the DLL's PDB; x86_64 and i686-gcc are
-# built by this machine's MinGW-w64 GCC 12.
+# (scripts/flavours.sh says which compiler builds each.)
 # The source comes through an apt state of the cache's own
 # (scripts/apt-source.sh); the version Debian 13 offers must be the one this
 # recipe names. Upstream's own CMake build is used with its default flags:
@@ -19,13 +17,9 @@
 # 4-byte alignment.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/flavours.sh"
 flavour=${1:?usage: build-libdeflate.sh i686|x86_64|i686-gcc}
-case "$flavour" in
-  i686) target=i686 folder=i686-clang19 ;;
-  i686-gcc) target=i686 folder=i686 ;;
-  x86_64) target=x86_64 folder=x86_64 ;;
-  *) echo "unknown target $flavour" >&2; exit 2 ;;
-esac
+qz_flavour "$flavour" || exit 2
 
 LIBDEFLATE_VER=1.23
 SUITE=trixie        # Debian 13
@@ -67,13 +61,10 @@ else
   echo "libdeflate: the mirror has no Debian part of $LIBDEFLATE_VER for $SUITE; building its upstream tarball, checked by apt" >&2
 fi
 
-if [ "$flavour" = i686 ]; then
-  run=("$here/root-run")
+if [ -n "$clang_debug" ]; then
   tools=(-DCMAKE_C_COMPILER=clang-19 -DCMAKE_C_COMPILER_TARGET=i686-w64-mingw32
-         -DCMAKE_AR=/usr/bin/llvm-ar-19 -DCMAKE_RANLIB=/usr/bin/llvm-ranlib-19
-         "-DCMAKE_C_FLAGS=-g -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=$cache=qzcache")
+         -DCMAKE_AR=/usr/bin/llvm-ar-19 -DCMAKE_RANLIB=/usr/bin/llvm-ranlib-19 "-DCMAKE_C_FLAGS=-g $clang_debug")
 else
-  run=()
   tools=(-DCMAKE_C_COMPILER="$target-w64-mingw32-gcc-posix" -DCMAKE_AR="$(command -v "$target-w64-mingw32-ar")"
          -DCMAKE_RANLIB="$(command -v "$target-w64-mingw32-ranlib")")
 fi

@@ -40,18 +40,18 @@ packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-steps=("packages|Debian packages for the $([ "$demo" = 1 ] && echo demo || echo build and the tests)|packages"
-       "root|Debian 13 root (Wine 10, clang and lld 19)|$here/wow64/build-root.sh"
-       "boost-i686|Boost 1.81 for i686 (clang 19)|$here/build-boost.sh i686"
-       "libdeflate-i686|libdeflate 1.23 for i686 (clang 19)|$here/build-libdeflate.sh i686")
+# KEY|WHAT IT DOES WHEN DONE|LABEL|COMMAND
+steps=("packages|installed|Debian packages for the $([ "$demo" = 1 ] && echo demo || echo build and the tests)|packages"
+       "root|built|Debian 13 root (Wine 10, clang and lld 19)|$here/wow64/build-root.sh"
+       "boost-i686|built|Boost 1.81 for i686 (clang 19)|$here/build-boost.sh i686"
+       "libdeflate-i686|built|libdeflate 1.23 for i686 (clang 19)|$here/build-libdeflate.sh i686")
 [ "$demo" = 1 ] || steps+=(
-       "boost-x86_64|Boost 1.81 for x86_64 (GCC 12)|$here/build-boost.sh x86_64"
-       "libdeflate-x86_64|libdeflate 1.23 for x86_64 (GCC 12)|$here/build-libdeflate.sh x86_64")
+       "boost-x86_64|built|Boost 1.81 for x86_64 (GCC 12)|$here/build-boost.sh x86_64"
+       "libdeflate-x86_64|built|libdeflate 1.23 for x86_64 (GCC 12)|$here/build-libdeflate.sh x86_64")
 n=0
 for s in "${steps[@]}"; do
-  IFS='|' read -r key label command <<<"$s"
+  IFS='|' read -r key verb label command <<<"$s"
   n=$((n + 1))
-  verb=built; [ "$key" = packages ] && verb=installed
   # shellcheck disable=SC2086 # the command's words
   QZ_STEP_VERB=$verb qz_step "setup [$n/${#steps[@]}] $label" "$logs/setup-$key.log" $command
 done

@@ -41,14 +41,18 @@ qz_mounts_under() {
   awk -v p="$1" 'index($2 "/", p) == 1 { print $2; found = 1 } END { exit !found }' /proc/mounts
 }
 
-# qz_root_binds ROOT PATH...: the host folders to show inside ROOT at the same
-# paths (QZ_WOW64_BINDS of scripts/wow64/enter.sh), one a line: outermost
-# first, each once, one inside another shown already coming with it. Fails
-# with a message when one would hide a folder of the root's own system.
+# qz_root_binds ROOT [PATH...]: the host folders to show inside ROOT at the
+# same paths (QZ_WOW64_BINDS of scripts/wow64/enter.sh), one a line: the
+# current folder, this checkout, /tmp and the temporary folder (TMPDIR), and
+# the PATHs; outermost first, each once, one inside another shown already
+# coming with it. Fails with a message when the temporary folder is not
+# there, or when one would hide a folder of the root's own system.
 qz_root_binds() {
-  local root=$1 path s covered shown=(); shift
+  local root=$1 path s covered shown=() tmp; shift
+  tmp=$(cd "${TMPDIR:-/tmp}" 2>/dev/null && pwd -P) || { echo "no temporary folder ${TMPDIR:-/tmp}"; return 1; }
   local paths
-  mapfile -t paths < <(printf '%s\n' "$@" | awk 'length($0) { print length($0) "\t" $0 }' | sort -n -u | cut -f2-)
+  mapfile -t paths < <(printf '%s\n' "$(pwd -P)" "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd -P)" /tmp "$tmp" "$@" |
+    awk 'length($0) { print length($0) "\t" $0 }' | sort -n -u | cut -f2-)
   for path in "${paths[@]}"; do
     covered=0
     for s in "${shown[@]}"; do

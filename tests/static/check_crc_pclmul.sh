@@ -15,8 +15,8 @@ text_vma=$("$objdump" -h "$dll" | awk '$2 == ".text" { print $4; exit }')
 # Functions of the code section: "START STOP NAME", offsets into it.
 if [[ "$debug" == *.pdb ]]; then
   # S_GPROC32/S_LPROC32 records: the name, then "addr = SECTION:OFFSET, code size = N".
-  pdbutil=$(command -v llvm-pdbutil-19 || command -v llvm-pdbutil)
-  funcs=$("$pdbutil" dump --symbols "$debug" | awk '
+  source "$(dirname "$0")/codeview.sh"
+  funcs=$("$(qz_llvm_tool llvm-pdbutil)" dump --symbols "$debug" | awk '
     /S_[GL]PROC32 / { n = $NF; gsub(/`/, "", n); next }
     n != "" && /addr = 0001:/ { split($0, a, /addr = 0001:|, code size = /); print a[2], a[2] + a[3], n }
     { n = "" }')

@@ -49,11 +49,10 @@ case "$prefix" in *x86_64*) machine=i386:x86-64 ;; *) machine=i386 ;; esac
 "$here/check_release.sh" "$prefix" "$machine" bin/qzutilities.dll debug/qzutilities.pdb "$def" "$version" ||
   fail=1
 # qzhost.exe names its own PDB, with its GUID and age.
-readobj=$(command -v llvm-readobj-19 || command -v llvm-readobj) pdbutil=$(command -v llvm-pdbutil-19 || command -v llvm-pdbutil)
-record=$("$readobj" --coff-debug-directory bin/qzhost.exe) summary=$("$pdbutil" dump --summary debug/qzhost.pdb 2>/dev/null)
-field() { sed -n "s/^ *$1: //p" <<<"$2"; }
-host_record="$(field PDBFileName "$record") $(field PDBGUID "$record") age $(field PDBAge "$record")"
-host_pdb="qzhost.pdb $(field GUID "$summary") age $(field Age "$summary")"
+source "$here/codeview.sh"
+record=$(qz_codeview bin/qzhost.exe) summary=$(qz_pdb_summary debug/qzhost.pdb)
+host_record="$(qz_field PDBFileName "$record") $(qz_record_id "$record")"
+host_pdb="qzhost.pdb $(qz_pdb_id "$summary")"
 [ "$host_record" = "$host_pdb" ] ||
   bad "bin/qzhost.exe's CodeView record ($host_record) is not debug/qzhost.pdb's (${host_pdb:-no PDB})"
 

@@ -57,27 +57,25 @@ else
   done
 fi
 
-llvm_tool() { command -v "$1-19" || command -v "$1"; }
+source "$here/codeview.sh"
 if [[ "$debug" == *.pdb ]]; then
-  # PDBGUID and PDBAge of the DLL's CodeView record, as llvm-readobj prints
-  # them; the PDB's own, as llvm-pdbutil does.
-  readobj=$(llvm_tool llvm-readobj) pdbutil=$(llvm_tool llvm-pdbutil)
-  record=$("$readobj" --coff-debug-directory "$dll" 2>&1)
+  # The DLL's CodeView record, and the PDB's own GUID and age.
+  record=$(qz_codeview "$dll")
   n_cv=$(grep -c 'Type: CodeView' <<<"$record")
-  name=$(sed -n 's/^ *PDBFileName: //p' <<<"$record")
-  linked="$(sed -n 's/^ *PDBGUID: //p' <<<"$record") age $(sed -n 's/^ *PDBAge: //p' <<<"$record")"
+  name=$(qz_field PDBFileName "$record")
+  linked=$(qz_record_id "$record")
   if [ "$n_cv" != 1 ]; then
     bad "the DLL has $n_cv CodeView records in its debug directory, not 1"
   elif [ "$name" != "$(basename "$debug")" ]; then
     bad "the DLL's CodeView record names '$name', not $(basename "$debug")"
   elif [ ! -f "$debug" ]; then
     bad "no PDB at $debug"
-  elif ! summary=$("$pdbutil" dump --summary "$debug" 2>&1); then
+  elif ! summary=$(qz_pdb_summary "$debug"); then
     bad "$debug is no PDB: $(tail -n1 <<<"$summary")"
   else
-    own="$(sed -n 's/^ *GUID: //p' <<<"$summary") age $(sed -n 's/^ *Age: //p' <<<"$summary")"
+    own=$(qz_pdb_id "$summary")
     [ "$linked" = "$own" ] || bad "the DLL's CodeView record names $linked, the PDB is $own"
-    publics=$("$pdbutil" dump --publics "$debug" 2>/dev/null | sed -n 's/.*S_PUB32 \[size = [0-9]*\] `\(.*\)`$/\1/p')
+    publics=$("$(qz_llvm_tool llvm-pdbutil)" dump --publics "$debug" 2>/dev/null | sed -n 's/.*S_PUB32 \[size = [0-9]*\] `\(.*\)`$/\1/p')
     # i386 cdecl names carry a leading underscore.
     [ "$machine" = i386 ] && publics=$(sed 's/^_//' <<<"$publics")
     missing=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d; s/;.*//' | awk 'NF {print $1}' | grep -vxFf <(echo "$publics") || true)

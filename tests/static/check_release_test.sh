@@ -43,7 +43,8 @@ expect def_mismatch "export table differs from the .def list" "$dll" "$debug" "$
 
 if [[ "$debug" == *.pdb ]]; then
   # The CodeView record: "RSDS", the GUID (16 bytes), the age (4), the name.
-  record=$(llvm-readobj-19 --coff-debug-directory "$dll" | sed -n 's/^ *PointerToRawData: //p' | head -n1)
+  source "$here/codeview.sh"
+  record=$(qz_field PointerToRawData "$(qz_codeview "$dll")" | head -n1)
   poke() {  # poke FILE OFFSET: changes one byte of FILE
     local b; b=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
     printf "\\$(printf '%03o' $(( (b ^ 0x20) & 0xff )))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
