@@ -9,5 +9,6 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 QZ_API std::int32_t A6_DLLAPI(void* engine_interface) {
+    qz::prepare_unwinding();
     return qz::guarded(qz::host::kBindResult, [&] { return qz::host::bind(engine_interface); });
 }

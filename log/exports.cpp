@@ -4,6 +4,7 @@
 #include "log/rotating_log.h"
 
 QZ_API void QZLog_Init() {
+    qz::prepare_unwinding();
     qz::guarded([] { qz::log::init(); });
 }
 

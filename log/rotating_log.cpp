@@ -3,16 +3,18 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/log/attributes/attribute_value_impl.hpp>
 #include <boost/log/attributes/clock.hpp>
 #include <boost/log/attributes/constant.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
+#include <boost/log/sinks/sync_frontend.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
+#include <boost/make_shared.hpp>
 #include <boost/log/trivial.hpp>
 #include <boost/log/utility/exception_handler.hpp>
-#include <boost/log/utility/setup/file.hpp>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,7 +31,8 @@ namespace qz::log {
 namespace {
 
 std::mutex g_init_mutex;
-bool g_initialised = false;
+std::atomic<bool> g_wanted{false};  // init() was called
+std::atomic<bool> g_ready{false};   // and the file sink is registered
 
 // Rotation at local midnight: Boost's rule (rotation_at_time_point at
 // 00:00:00), asked only when the local date has changed since it was last
@@ -70,6 +73,44 @@ private:
     ULONGLONG checked_second_ = 0;
 };
 
+// Set-up is all or nothing: the time stamp and the filter come first, so no
+// record reaches the file without its time, and the file sink is registered
+// last; a step that fails leaves nothing of this attempt behind, and the
+// next call of init() or write() tries again. Called under g_init_mutex.
+void set_up() {
+    auto core = logging::core::get();
+    // Whatever the sink meets while writing (a file that cannot be opened, a
+    // full disk) stays inside the logging core; the record is lost, the caller
+    // goes on.
+    core->set_exception_handler(logging::make_exception_suppressor());
+    core->set_filter(logging::trivial::severity >= logging::trivial::trace);
+    // The one global attribute the line shows (of the common ones, LineID,
+    // ProcessID and ThreadID are never written, and each would cost every
+    // record a value of its own). An earlier attempt may have added it.
+    auto stamp = core->add_global_attribute("TimeStamp", logging::attributes::local_clock());
+    try {
+        // The time rule starts counting when it is first asked, which the sink
+        // does only from the second record of a file on; a single record
+        // before midnight would then not make the first one after it begin a
+        // new file. Asking it whenever a file is opened starts the count
+        // when the log begins writing.
+        auto midnight = std::make_shared<MidnightRule>();
+        auto backend = boost::make_shared<sinks::text_file_backend>(
+            keywords::file_name = "qzlog_%N.txt",
+            keywords::rotation_size = kRotationSize,
+            keywords::time_based_rotation = [midnight] { return (*midnight)(); },
+            keywords::auto_flush = true);
+        backend->set_open_handler([midnight](std::ostream&) { midnight->ask(); });
+        auto sink = boost::make_shared<sinks::synchronous_sink<sinks::text_file_backend>>(backend);
+        sink->set_formatter(&format_line);
+        core->add_sink(sink);
+    } catch (...) {
+        if (stamp.second) core->remove_global_attribute(stamp.first);
+        throw;
+    }
+    g_ready.store(true, std::memory_order_release);
+}
+
 }  // namespace
 
 static_assert(static_cast<int>(Severity::info) == severity_level::info &&
@@ -87,37 +128,16 @@ Severity severity_for_level(std::int32_t level) noexcept {
 }
 
 void init() {
+    g_wanted.store(true, std::memory_order_release);
     std::lock_guard<std::mutex> lock(g_init_mutex);
-    auto core = logging::core::get();
-    // Whatever the sink meets while writing (a file that cannot be opened, a
-    // full disk) stays inside the logging core; the record is lost, the caller
-    // goes on.
-    core->set_exception_handler(logging::make_exception_suppressor());
-    if (!g_initialised) {
-        // The time rule starts counting when it is first asked, which the sink
-        // does only from the second record of a file on; a single record
-        // before midnight would then not make the first one after it begin a
-        // new file. Asking it whenever a file is opened starts the count
-        // when the log begins writing.
-        auto midnight = std::make_shared<MidnightRule>();
-        auto sink = logging::add_file_log(
-            keywords::file_name = "qzlog_%N.txt",
-            keywords::rotation_size = kRotationSize,
-            keywords::time_based_rotation = [midnight] { return (*midnight)(); },
-            keywords::format = &format_line,
-            keywords::auto_flush = true);
-        sink->locked_backend()->set_open_handler([midnight](std::ostream&) { midnight->ask(); });
-        g_initialised = true;
-    }
-    core->set_filter(logging::trivial::severity >= logging::trivial::trace);
-    // The one global attribute the line shows (of the common ones, LineID,
-    // ProcessID and ThreadID are never written, and each would cost every
-    // record a value of its own).
-    core->add_global_attribute("TimeStamp", logging::attributes::local_clock());
+    if (!g_ready.load(std::memory_order_acquire)) set_up();
 }
 
 void write(const char* message, std::int32_t level) {
     if (message == nullptr) return;
+    // A set-up that met a failure completes here, before the record: the log
+    // is never left dead, nor half set up, for the rest of the process.
+    if (g_wanted.load(std::memory_order_acquire) && !g_ready.load(std::memory_order_acquire)) init();
     // The record's own attribute, its severity: one constant set for each
     // severity the levels map to, made once and only read from then on.
     // Indexed by Severity (the trivial levels have the same order).

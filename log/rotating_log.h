@@ -14,9 +14,10 @@ enum class Severity { trace, debug, info, warning, error, fatal };
 Severity severity_for_level(std::int32_t level) noexcept;
 
 // Registers the file sink, the core filter and the "TimeStamp" attribute
-// (local clock). A second call keeps the sink that exists, so no record is
-// written twice and the file being written is not reopened (which would
-// empty it).
+// (local clock), all or nothing: a call that meets a failure leaves none of
+// them and throws, and the next init() or write() completes the set-up. A
+// further call keeps the sink that exists, so no record is written twice and
+// the file being written is not reopened (which would empty it).
 void init();
 
 // Writes one record (severity by level, the message verbatim) through the

@@ -12,7 +12,7 @@ qz_flavour "$flavour" || exit 2
 case "$target" in i686) am=32 ;; x86_64) am=64 ;; esac
 
 BOOST_VER=1.81.0
-RECIPE=4            # bump when the flags or the patch below change
+RECIPE=6            # bump when the flags or the patches below change
 WINNT=0x0601
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 src=$cache/boost-$BOOST_VER-src
@@ -46,6 +46,90 @@ if ! grep -q 'm_CharactersWritten > 0 && m_pImpl->m_CharactersWritten + formatte
   grep -q 'm_CharactersWritten > 0 && m_pImpl->m_CharactersWritten + formatted_message.size()' "$tfb" \
     || { echo "boost: the text file sink patch did not apply" >&2; exit 1; }
 fi
+
+# Two failures the log must live through:
+# - Boost.Thread takes its one TLS index once per process and only asserts
+#   that it got one: in a process whose indexes are all in use, the first
+#   thread-specific value (the logging core's per-thread data) dereferences
+#   null, and no thread ever gets an index afterwards. Ask again whenever a
+#   thread needs the index and there is none, and say thread_resource_error
+#   to the thread that cannot have one (the logging core contains it: that
+#   record is dropped).
+# - A log file that cannot be opened for a moment (another program holds it)
+#   leaves the text file sink with a failed stream and its file counter moved
+#   on: the next record tries an empty file name and is lost too, and the one
+#   after goes to the next file name. Leave the sink as it was before the
+#   attempt, so the next record opens the same file name.
+python3 - "$src/libs/thread/src/win32/thread.cpp" "$src/libs/log/src/text_file_backend.cpp" <<'PY'
+import sys
+thread_cpp, backend_cpp = sys.argv[1:3]
+patches = {thread_cpp: ("if (key == TLS_OUT_OF_INDEXES)", [
+("""            current_thread_tls_key=TlsAlloc();
+            BOOST_ASSERT(current_thread_tls_key!=TLS_OUT_OF_INDEXES);
+""", """            if (current_thread_tls_key != TLS_OUT_OF_INDEXES) return;
+            DWORD const key = TlsAlloc();
+            if (key == TLS_OUT_OF_INDEXES)
+                boost::throw_exception(thread_resource_error());
+            if (static_cast<DWORD>(InterlockedCompareExchange(
+                    reinterpret_cast<LONG volatile*>(&current_thread_tls_key),
+                    static_cast<LONG>(key), static_cast<LONG>(TLS_OUT_OF_INDEXES))) != TLS_OUT_OF_INDEXES)
+                TlsFree(key);  // another thread got there first
+"""),
+("""            boost::call_once(current_thread_tls_init_flag,create_current_thread_tls_key);
+#if BOOST_PLAT_WINDOWS_RUNTIME
+            current_thread_data_base = new_data;
+#else
+            if (current_thread_tls_key != TLS_OUT_OF_INDEXES)
+            {
+                BOOST_VERIFY(TlsSetValue(current_thread_tls_key, new_data));
+            }
+            else
+            {
+                BOOST_VERIFY(false);
+                //boost::throw_exception(thread_resource_error());
+            }
+#endif
+""", """#if BOOST_PLAT_WINDOWS_RUNTIME
+            current_thread_data_base = new_data;
+#else
+            if (!new_data && current_thread_tls_key == TLS_OUT_OF_INDEXES)
+                return;  // nothing was ever set
+            create_current_thread_tls_key();
+            if (!TlsSetValue(current_thread_tls_key, new_data))
+                boost::throw_exception(thread_resource_error());
+#endif
+"""),
+]), backend_cpp: ("counter_before_open", [
+("""        filesystem::path new_file_name;
+        if (!use_prev_file_name)
+""", """        filesystem::path new_file_name;
+        unsigned int const counter_before_open = m_pImpl->m_FileCounter;
+        bool const counter_was_last_used = m_pImpl->m_FileCounterIsLastUsed;
+        if (!use_prev_file_name)
+"""),
+("""        if (BOOST_UNLIKELY(!m_pImpl->m_File.is_open()))
+        {
+            BOOST_THROW_EXCEPTION(filesystem_error(
+                "Failed to open file for writing",
+""", """        if (BOOST_UNLIKELY(!m_pImpl->m_File.is_open()))
+        {
+            m_pImpl->m_File.clear();
+            m_pImpl->m_FileCounter = counter_before_open;
+            m_pImpl->m_FileCounterIsLastUsed = counter_was_last_used;
+            BOOST_THROW_EXCEPTION(filesystem_error(
+                "Failed to open file for writing",
+"""),
+])}
+for path, (mark, edits) in patches.items():
+    text = open(path).read()
+    if mark in text:
+        continue
+    for old, new in edits:
+        if text.count(old) != 1:
+            sys.exit(f"boost: the patch of {path} did not apply")
+        text = text.replace(old, new)
+    open(path, "w").write(text)
+PY
 
 rm -rf "$out" "$out.build"; mkdir -p "$out"
 # b2's gcc toolset drives clang as well; the b2 engine itself was built by

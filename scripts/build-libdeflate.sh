@@ -23,7 +23,7 @@ qz_flavour "$flavour" || exit 2
 
 LIBDEFLATE_VER=1.23
 SUITE=trixie        # Debian 13
-RECIPE=1            # bump when the flags below change
+RECIPE=2            # bump when the flags below change
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 out=$cache/libdeflate-$LIBDEFLATE_VER-$folder-r$RECIPE
 

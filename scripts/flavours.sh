@@ -14,7 +14,7 @@ qz_flavour() {
   case "$1" in
     i686)
       target=i686 folder=i686-clang19 run=("$here/root-run")
-      clang_debug="-gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=${QZ_CACHE:-/var/cache/qzutilities}=qzcache" ;;
+      clang_debug="-fasynchronous-unwind-tables -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=${QZ_CACHE:-/var/cache/qzutilities}=qzcache" ;;
     i686-gcc) target=i686 folder=i686 ;;
     x86_64) target=x86_64 folder=x86_64 ;;
     *) echo "unknown target $1 (i686, x86_64 or i686-gcc)" >&2; return 2 ;;

@@ -22,7 +22,7 @@ if dir=$(qz_wow64_dir); then
   exit 0
 fi
 [ "$(id -u)" = 0 ] || { echo "wow64 root: building it needs root (debootstrap, chroot)" >&2; exit 1; }
-for tool in debootstrap unshare gcc; do
+for tool in debootstrap unshare gcc python3; do
   command -v "$tool" >/dev/null || { echo "wow64 root: $tool missing (scripts/setup.sh installs it)" >&2; exit 1; }
 done
 mirror=$("$here/../debian-mirror.sh" || true)
@@ -96,6 +96,17 @@ rm -rf "$root/var/tmp/libwine-i386"
 in_root dpkg --remove-architecture i386
 in_root apt-get clean
 rm -rf "$root"/var/lib/apt/lists/*
+
+# GCC's runtime archives, as lld needs them: the unwind records of their
+# COMDAT functions get back the section symbols the distribution's strip
+# removed (scripts/comdat-symbols.py says why), so exceptions unwind through
+# libstdc++ in the DLL that lld links.
+log "the unwind records of GCC's runtime archives"
+python3 "$here/../comdat-symbols.py" "$root"/usr/lib/gcc/i686-w64-mingw32/*-posix/*.a >"$work/comdat.log" 2>&1 ||
+  { tail -n 30 "$work/comdat.log" >&2; exit 1; }
+for a in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do
+  in_root i686-w64-mingw32-ranlib "${a#"$root"}"
+done
 
 for f in /usr/lib/wine/wine64 /usr/lib/wine/wineserver /usr/bin/Xvfb /usr/bin/xdotool \
   /usr/bin/clang-19 /usr/lib/llvm-19/bin/ld.lld /usr/bin/llvm-pdbutil-19 /usr/bin/cmake /usr/src/googletest/CMakeLists.txt \

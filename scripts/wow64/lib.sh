@@ -14,7 +14,7 @@
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 QZ_WOW64_SUITE=trixie
 # Bump to make every machine build its root anew.
-QZ_WOW64_RECIPE=2
+QZ_WOW64_RECIPE=3
 # The toolchain of the shipped DLL, by Debian 13 package and version: a root
 # whose suite offers another version is refused (the same commit must give
 # the same DLL on every machine; a new version needs a new recipe).

@@ -193,3 +193,42 @@ TEST(Log, RecordsFromManyThreadsAreWholeLinesEachWrittenOnce) {
     EXPECT_EQ(lines, 2000u);
     EXPECT_EQ(seen.size(), 2000u);
 }
+
+// The platform saying no, for real. Each failure costs the line whose call met
+// it and no other: the lines after it reach the file again.
+TEST(LogFailures, AFileThatCannotBeOpenedCostsOnlyTheLineThatMetIt) {
+    TempDir dir;
+    // A folder holds qzlog_0.txt's name while the first line is written.
+    expect_ran(drive(dir, {"folder:qzlog_0.txt", "init", "log:0:one", "unfolder:qzlog_0.txt", "log:1:two",
+                           "log:2:three"}));
+    EXPECT_TRUE(std::regex_match(contents(dir, "qzlog_0.txt"), std::regex("\\d\\d:\\d\\d:\\d\\d: warning - two\r\n"
+                                                                          "\\d\\d:\\d\\d:\\d\\d: error - three\r\n")));
+    EXPECT_EQ(log_files(dir), std::vector<std::string>{"qzlog_0.txt"});  // the same name, not the next
+}
+
+TEST(LogFailures, ALineOnAThreadWithoutATlsIndexReturnsAndTheLogGoesOn) {
+    TempDir dir;
+    // Taken before the log's set-up. (Taken before the library loads, they
+    // make LoadLibrary fail: the library's own thread-local data needs one.)
+    expect_ran(drive(dir, {"tls-exhaust", "init", "thread-log:0:no index", "log:0:no index either", "tls-free",
+                           "thread-log:1:new thread", "log:2:first thread"}));
+    EXPECT_TRUE(std::regex_match(contents(dir, "qzlog_0.txt"), std::regex("\\d\\d:\\d\\d:\\d\\d: warning - new thread\r\n"
+                                                                          "\\d\\d:\\d\\d:\\d\\d: error - first thread\r\n")));
+}
+
+// Out of memory in a 32-bit process: every free address reserved. The
+// conversions return their result or their documented failure (the driver
+// checks: status 4 otherwise), a log line returns, and once the space is
+// back the log writes again.
+TEST(LogFailures, NoAddressSpaceLeftEndsNothing) {
+    if (sizeof(void*) == 8) GTEST_SKIP() << "a 64-bit address space cannot be used up";
+    TempDir dir;
+    // (The first conversion also sizes the driver's own buffers for the second.)
+    expect_ran(drive(dir, {"init", "log:0:before", "convert:1000000", "reserve", "convert:1000000", "log:0:during",
+                           "unreserve", "log:0:after", "convert:1000000"}));
+    const std::string text = contents(dir, "qzlog_0.txt");
+    EXPECT_TRUE(std::regex_match(text, std::regex("\\d\\d:\\d\\d:\\d\\d: info - before\r\n"
+                                                  "(\\d\\d:\\d\\d:\\d\\d: info - during\r\n)?"
+                                                  "\\d\\d:\\d\\d:\\d\\d: info - after\r\n")))
+        << text;
+}
