@@ -28,25 +28,4 @@ void guarded(Body&& body) noexcept {
     }
 }
 
-namespace detail {
-[[gnu::noinline]] inline void throw_one() { throw 0; }
-}  // namespace detail
-
-// A module's first exception sets its unwinder up: a once-only registration
-// in the thread library and the sorted table of the module's unwind records,
-// both allocated on first use, and the thread library does not survive a
-// failed allocation there. The host's first calls (the binding, the log's
-// set-up) throw one here, while memory is still to be had, so that no later
-// failure meets that set-up.
-inline void prepare_unwinding() noexcept {
-    static const bool prepared = [] {
-        try {
-            detail::throw_one();
-        } catch (...) {
-        }
-        return true;
-    }();
-    (void)prepared;
-}
-
 }  // namespace qz

@@ -4,7 +4,6 @@
 #include "log/rotating_log.h"
 
 QZ_API void QZLog_Init() {
-    qz::prepare_unwinding();
     qz::guarded([] { qz::log::init(); });
 }
 

@@ -16,7 +16,6 @@
 #include <boost/log/trivial.hpp>
 #include <boost/log/utility/exception_handler.hpp>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "log/line_format.h"
@@ -30,7 +29,17 @@ using boost::log::trivial::severity_level;
 namespace qz::log {
 namespace {
 
-std::mutex g_init_mutex;
+// The set-up's lock: a slim reader/writer lock of the system, which needs no
+// allocation (the runtime's mutex allocates on first use, and on a thread of
+// the host's also the thread library's record of that thread, neither of
+// which survives a failed allocation).
+SRWLOCK g_init_lock = SRWLOCK_INIT;
+struct InitLock {
+    InitLock() noexcept { AcquireSRWLockExclusive(&g_init_lock); }
+    ~InitLock() { ReleaseSRWLockExclusive(&g_init_lock); }
+    InitLock(const InitLock&) = delete;
+    InitLock& operator=(const InitLock&) = delete;
+};
 std::atomic<bool> g_wanted{false};  // init() was called
 std::atomic<bool> g_ready{false};   // and the file sink is registered
 
@@ -76,7 +85,7 @@ private:
 // Set-up is all or nothing: the time stamp and the filter come first, so no
 // record reaches the file without its time, and the file sink is registered
 // last; a step that fails leaves nothing of this attempt behind, and the
-// next call of init() or write() tries again. Called under g_init_mutex.
+// next call of init() or write() tries again. Called under g_init_lock.
 void set_up() {
     auto core = logging::core::get();
     // Whatever the sink meets while writing (a file that cannot be opened, a
@@ -129,7 +138,7 @@ Severity severity_for_level(std::int32_t level) noexcept {
 
 void init() {
     g_wanted.store(true, std::memory_order_release);
-    std::lock_guard<std::mutex> lock(g_init_mutex);
+    InitLock lock;
     if (!g_ready.load(std::memory_order_acquire)) set_up();
 }
 

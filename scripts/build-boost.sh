@@ -12,7 +12,7 @@ qz_flavour "$flavour" || exit 2
 case "$target" in i686) am=32 ;; x86_64) am=64 ;; esac
 
 BOOST_VER=1.81.0
-RECIPE=6            # bump when the flags or the patches below change
+RECIPE=8            # bump when the flags or the patches below change
 WINNT=0x0601
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 src=$cache/boost-$BOOST_VER-src
@@ -95,29 +95,45 @@ patches = {thread_cpp: ("if (key == TLS_OUT_OF_INDEXES)", [
             if (!new_data && current_thread_tls_key == TLS_OUT_OF_INDEXES)
                 return;  // nothing was ever set
             create_current_thread_tls_key();
-            if (!TlsSetValue(current_thread_tls_key, new_data))
+            // (Clearing at thread exit runs where nothing may throw; a value
+            // that cannot be cleared dies with the thread.)
+            if (!TlsSetValue(current_thread_tls_key, new_data) && new_data)
                 boost::throw_exception(thread_resource_error());
 #endif
 """),
-]), backend_cpp: ("counter_before_open", [
+]), backend_cpp: ("open_attempt_guard", [
 ("""        filesystem::path new_file_name;
         if (!use_prev_file_name)
 """, """        filesystem::path new_file_name;
-        unsigned int const counter_before_open = m_pImpl->m_FileCounter;
-        bool const counter_was_last_used = m_pImpl->m_FileCounterIsLastUsed;
+        // Until the file is open, any failure (the open refused, no memory
+        // for the name or the stream's buffer) puts the counter back and
+        // clears the stream.
+        struct open_attempt_guard
+        {
+            implementation* impl;
+            unsigned int counter;
+            bool counter_was_last_used;
+            bool opened;
+            ~open_attempt_guard()
+            {
+                if (opened)
+                    return;
+                // The stream may hold the file open without its buffer.
+                if (impl->m_File.is_open())
+                    impl->m_File.close();
+                impl->m_File.clear();
+                impl->m_FileCounter = counter;
+                impl->m_FileCounterIsLastUsed = counter_was_last_used;
+            }
+        }
+        guard = { m_pImpl, m_pImpl->m_FileCounter, m_pImpl->m_FileCounterIsLastUsed, false };
         if (!use_prev_file_name)
 """),
-("""        if (BOOST_UNLIKELY(!m_pImpl->m_File.is_open()))
-        {
-            BOOST_THROW_EXCEPTION(filesystem_error(
-                "Failed to open file for writing",
-""", """        if (BOOST_UNLIKELY(!m_pImpl->m_File.is_open()))
-        {
-            m_pImpl->m_File.clear();
-            m_pImpl->m_FileCounter = counter_before_open;
-            m_pImpl->m_FileCounterIsLastUsed = counter_was_last_used;
-            BOOST_THROW_EXCEPTION(filesystem_error(
-                "Failed to open file for writing",
+("""        m_pImpl->m_FileName.swap(new_file_name);
+        m_pImpl->m_IsFirstFile = false;
+""", """        guard.opened = true;
+        m_pImpl->m_FileName.swap(new_file_name);
+        m_pImpl->m_IsFirstFile = false;
 """),
 ])}
 for path, (mark, edits) in patches.items():

@@ -1,9 +1,12 @@
 #include "testhost/fake_d3d9.h"
 
+#include "testhost/fault/gate.h"
+
 namespace qz::test {
 
 HRESULT FakeD3DDevice9::TestCooperativeLevel() {
     ++test_calls;
+    if (const HRESULT hr = com_gate("IDirect3DDevice9::TestCooperativeLevel", D3DERR_DEVICELOST); FAILED(hr)) return hr;
     return cooperative_level;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "testhost/fault/gate.h"
+
 namespace qz::test {
 
 namespace {
@@ -31,11 +33,13 @@ public:
         return static_cast<ULONG>(left);
     }
     STDMETHOD(GetNumberOfChildContainers)(DWORD* count) override {
+        if (const HRESULT hr = com_gate("IDxDiagContainer::GetNumberOfChildContainers", E_FAIL); FAILED(hr)) return hr;
         if (SUCCEEDED(node_.count_result)) *count = static_cast<DWORD>(node_.children.size());
         return node_.count_result;
     }
     // Like the service: a name that does not fit leaves the buffer empty.
     STDMETHOD(EnumChildContainerNames)(DWORD index, LPWSTR name, DWORD size) override {
+        if (const HRESULT hr = com_gate("IDxDiagContainer::EnumChildContainerNames", E_FAIL); FAILED(hr)) return hr;
         if (FAILED(node_.enum_result)) return node_.enum_result;
         if (index >= node_.children.size()) return E_INVALIDARG;
         const std::wstring& n = node_.children[index].first;
@@ -46,6 +50,7 @@ public:
     }
     STDMETHOD(GetChildContainer)(LPCWSTR name, IDxDiagContainer** out) override {
         *out = nullptr;
+        if (const HRESULT hr = com_gate("IDxDiagContainer::GetChildContainer", E_OUTOFMEMORY); FAILED(hr)) return hr;
         DxNode* child = find(node_.children, name);
         if (!child) return E_INVALIDARG;
         if (!child->opens_as_null) *out = new FakeContainer(owner_, *child);
@@ -55,6 +60,7 @@ public:
     STDMETHOD(EnumPropNames)(DWORD, LPWSTR, DWORD) override { return E_NOTIMPL; }
     STDMETHOD(GetProp)(LPCWSTR name, VARIANT* out) override {
         owner_.prop_reads.emplace_back(name);
+        if (const HRESULT hr = com_gate("IDxDiagContainer::GetProp", E_OUTOFMEMORY); FAILED(hr)) return hr;
         const PropValue* p = find(node_.props, name);
         if (!p) return E_INVALIDARG;
         VariantClear(out);
@@ -99,11 +105,13 @@ int FakeDxDiagProvider::live_containers() { return g_live_containers; }
 
 HRESULT FakeDxDiagProvider::Initialize(DXDIAG_INIT_PARAMS* params) {
     init_params = *params;
+    if (const HRESULT hr = com_gate("IDxDiagProvider::Initialize", E_OUTOFMEMORY); FAILED(hr)) return hr;
     return initialize_result;
 }
 
 HRESULT FakeDxDiagProvider::GetRootContainer(IDxDiagContainer** out) {
     *out = nullptr;
+    if (const HRESULT hr = com_gate("IDxDiagProvider::GetRootContainer", E_OUTOFMEMORY); FAILED(hr)) return hr;
     if (SUCCEEDED(root_result) && !root_is_null) *out = new FakeContainer(*this, root);
     return root_result;
 }

@@ -1,0 +1,347 @@
+#include "testhost/fault/imports.h"
+
+#ifndef DIRECTINPUT_VERSION
+#define DIRECTINPUT_VERSION 0x0800
+#endif
+#include <windows.h>
+#include <dinput.h>
+#include <io.h>
+#include <objbase.h>
+#include <process.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "testhost/fault/dinput.h"
+
+// The narrow Toolhelp entries under their own names, as the library imports them.
+#undef Process32First
+#undef Process32Next
+#undef Module32First
+#undef Module32Next
+
+namespace qz::test::fault {
+namespace {
+
+constexpr const char* kKernel = "kernel32.dll";
+constexpr const char* kCrt = "msvcrt.dll";
+
+SRWLOCK g_lock = SRWLOCK_INIT;
+std::vector<std::string> g_lookups;
+IDxDiagProvider* g_service = nullptr;
+
+Row* find_row(const std::string& dll, const std::string& name) {
+    for (Row* row : hook_rows())
+        if (dll == row->dll && name == row->name) return row;
+    return nullptr;
+}
+
+template <class F>
+F* real_of(const char* dll, const char* name) {
+    return reinterpret_cast<F*>(find_row(dll, name)->real);
+}
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string module_name(HMODULE module) {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return "?";
+    const std::string full(path, n);
+    return lower(full.substr(full.find_last_of("\\/") + 1));
+}
+
+// What the library looks up at run time goes through the same hooks as its
+// imports: for a hooked name the hook comes back, calling what was found.
+FARPROC WINAPI get_proc_address(HMODULE module, LPCSTR name) {
+    if (take("GetProcAddress")) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    const FARPROC found = real_of<decltype(::GetProcAddress)>(kKernel, "GetProcAddress")(module, name);
+    if (IS_INTRESOURCE(name)) return found;
+    const std::string dll = module_name(module);
+    {
+        Guard guard(g_lock);
+        g_lookups.push_back(dll + "!" + name);
+    }
+    Row* row = found ? find_row(dll, name) : nullptr;
+    if (!row) return found;
+    if (!row->real) row->real = reinterpret_cast<void*>(found);
+    return reinterpret_cast<FARPROC>(row->hook);
+}
+
+// The module snapshot is refused while the process loads or unloads modules
+// (ERROR_BAD_LENGTH, which callers retry); a process snapshot cannot read
+// another process's memory.
+HANDLE WINAPI create_toolhelp_snapshot(DWORD flags, DWORD process_id) {
+    if (take("CreateToolhelp32Snapshot")) {
+        SetLastError(flags & TH32CS_SNAPMODULE ? ERROR_BAD_LENGTH : ERROR_PARTIAL_COPY);
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE h = real_of<decltype(::CreateToolhelp32Snapshot)>(kKernel, "CreateToolhelp32Snapshot")(flags, process_id);
+    if (h != INVALID_HANDLE_VALUE) opened(Kind::handle, reinterpret_cast<std::intptr_t>(h));
+    return h;
+}
+
+// The diagnostic service is the stand-in the run chose; other classes are the system's.
+HRESULT WINAPI co_create_instance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
+    if (take("CoCreateInstance")) {
+        *out = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    if (g_service && IsEqualCLSID(clsid, CLSID_DxDiagProvider) && IsEqualIID(iid, IID_IDxDiagProvider)) {
+        g_service->AddRef();
+        *out = g_service;
+        return S_OK;
+    }
+    return real_of<decltype(::CoCreateInstance)>("ole32.dll", "CoCreateInstance")(clsid, outer, context, iid, out);
+}
+
+HRESULT WINAPI direct_input_create(HINSTANCE, DWORD, REFIID iid, LPVOID* out, LPUNKNOWN) {
+    *out = nullptr;
+    if (take("DirectInput8Create")) return DIERR_OUTOFMEMORY;
+    if (!IsEqualIID(iid, IID_IDirectInput8A)) return DIERR_NOINTERFACE;
+    *out = new_direct_input();
+    return DI_OK;
+}
+
+// Imports that are not failed, by why. A new import that is in neither this
+// list nor the table fails the sweep until someone decides which it is.
+struct NeverGroup {
+    const char* dll;
+    const char* why;
+    const char* names;
+};
+const NeverGroup kNever[] = {
+    {kKernel, "cannot fail",
+     "GetLastError SetLastError GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId "
+     "GetProcessHeap GetSystemInfo GetSystemTimeAsFileTime GetTickCount GetTickCount64 QueryPerformanceCounter "
+     "QueryPerformanceFrequency GetSystemTimePreciseAsFileTime IsDebuggerPresent AreFileApisANSI IsDBCSLeadByteEx OutputDebugStringA Sleep "
+     "GetModuleHandleA GetModuleHandleW GetCurrentDirectoryW GetWindowsDirectoryW"},
+    {kKernel, "locks and waits on objects the runtime holds",
+     "InitializeCriticalSection EnterCriticalSection LeaveCriticalSection TryEnterCriticalSection "
+     "DeleteCriticalSection InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared ReleaseSRWLockExclusive "
+     "ReleaseSRWLockShared SleepConditionVariableSRW WakeAllConditionVariable WaitForSingleObject "
+     "WaitForSingleObjectEx WaitForMultipleObjects WaitForMultipleObjectsEx SetEvent ResetEvent ReleaseSemaphore "
+     "SetWaitableTimer TlsGetValue TlsFree GetHandleInformation"},
+    {kKernel, "gives back", "LocalFree FreeLibrary"},
+    {kKernel, "the unwinder and the runtime's start-up",
+     "RaiseException RtlCaptureContext RtlLookupFunctionEntry RtlUnwindEx RtlVirtualUnwind __C_specific_handler "
+     "AddVectoredExceptionHandler RemoveVectoredExceptionHandler VirtualProtect VirtualQuery"},
+    {kKernel, "converts valid text or times", "MultiByteToWideChar WideCharToMultiByte FileTimeToSystemTime"},
+    {kCrt, "the runtime's data and start-up",
+     "__mb_cur_max ___mb_cur_max_func ___lc_codepage_func _iob __iob_func __setusermatherr _amsg_exit _initterm "
+     "_lock _unlock _errno exit abort _setjmp _setjmp3 longjmp signal _endthreadex"},
+    {kCrt, "works on the caller's memory",
+     "memchr memcmp memcpy memmove memset strchr strcmp strcoll strlen strncmp strncpy strstr strxfrm wcscoll "
+     "wcslen wcsxfrm _wcsicmp _mbscpy_s iswctype iswdigit islower isspace isupper towlower towupper atoi strtol "
+     "strtoul _strtoui64 _wtoi64 _ultoa wcstombs localeconv strerror setlocale"},
+    {kCrt, "formats into the caller's buffer",
+     "_vscwprintf _vsnprintf vswprintf_s strftime wcsftime _vscwprintf_p _vswprintf_p _vscwprintf_p_l "
+     "_vswprintf_p_l"},
+    {kCrt, "reads the clock or a valid time", "time _time64 gmtime _gmtime64 localtime _localtime64"},
+    {kCrt, "the standard streams and open descriptors (the library writes its files through _write)",
+     "printf fprintf vfprintf fputc fputs putc putwc getc getwc ungetc ungetwc fread fgetpos fsetpos setvbuf "
+     "_fileno _get_osfhandle _fstati64 _fstat64 _filelengthi64 _lseeki64 _close _read"},
+    {"oleaut32.dll", "clears or sets up a variant", "VariantClear VariantInit"},
+    {"shlwapi.dll", "a search in the caller's text", "StrStrIW"},
+};
+
+}  // namespace
+
+void keep_books(const Books& books, std::intptr_t result, const std::intptr_t* args) {
+    const auto holds = [&](std::intptr_t v) { return v != 0 && !(books.kind == Kind::handle && v == -1); };
+    switch (books.what) {
+    case Books::none: return;
+    case Books::opens:
+        if (holds(result)) opened(books.kind, result);
+        return;
+    case Books::closes:
+        closed(books.kind, args[books.arg]);
+        return;
+    case Books::resizes:  // realloc(block, size): the old block goes unless the call failed
+        if (args[0] != 0 && (result != 0 || args[1] == 0)) closed(Kind::block, args[0]);
+        if (result != 0) opened(Kind::block, result);
+        return;
+    case Books::opens_out:
+        if (result != 0) opened(books.kind, reinterpret_cast<std::intptr_t>(*reinterpret_cast<HANDLE*>(args[books.arg])));
+        return;
+    }
+}
+
+const std::vector<Row*>& hook_rows() {
+    const DWORD memory = ERROR_NOT_ENOUGH_MEMORY, denied = ERROR_ACCESS_DENIED, sharing = ERROR_SHARING_VIOLATION;
+    const auto invalid = INVALID_HANDLE_VALUE;
+    static const std::vector<Row*> rows = {
+        // Memory. HeapAlloc leaves the last error alone; the C runtime sets errno.
+        QZ_HOOK(kCrt, malloc, fails(0, 0, ENOMEM).opens(Kind::block)),
+        QZ_HOOK(kCrt, calloc, fails(0, 0, ENOMEM).opens(Kind::block)),
+        QZ_HOOK(kCrt, realloc, fails(0, 0, ENOMEM).resizes()),
+        QZ_HOOK(kCrt, _strdup, fails(0, 0, ENOMEM).opens(Kind::block)),
+        QZ_HOOK(kCrt, free, counts().closes(Kind::block)),
+        QZ_HOOK(kKernel, HeapAlloc, fails(0).opens(Kind::block)),
+        QZ_HOOK(kKernel, HeapFree, counts().closes(Kind::block, 2)),
+        // Kernel objects and threads.
+        QZ_HOOK(kKernel, CloseHandle, counts().closes(Kind::handle)),
+        QZ_HOOK(kKernel, CreateEventA, fails(0, memory).opens(Kind::handle)),
+        QZ_HOOK(kKernel, OpenEventA, fails(0, ERROR_FILE_NOT_FOUND).opens(Kind::handle)),
+        QZ_HOOK(kKernel, CreateSemaphoreA, fails(0, memory).opens(Kind::handle)),
+        QZ_HOOK(kKernel, CreateWaitableTimerA, fails(0, memory).opens(Kind::handle)),
+        QZ_HOOK(kKernel, DuplicateHandle, fails(FALSE, memory).opens_out(Kind::handle, 3)),
+        QZ_HOOK(kKernel, OpenProcess, fails(0, denied).opens(Kind::handle)),
+        QZ_HOOK(kCrt, _beginthreadex, fails(0, 0, EAGAIN).opens(Kind::handle)),
+        QZ_HOOK(kKernel, TlsAlloc, fails(TLS_OUT_OF_INDEXES, ERROR_NO_MORE_ITEMS)),
+        QZ_HOOK(kKernel, TlsSetValue, fails(FALSE, memory)),
+        QZ_HOOK(kKernel, GetThreadContext, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, SetThreadContext, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, SuspendThread, fails(-1, denied)),
+        QZ_HOOK(kKernel, ResumeThread, fails(-1, denied)),
+        QZ_HOOK(kKernel, GetThreadPriority, fails(THREAD_PRIORITY_ERROR_RETURN, denied)),
+        QZ_HOOK(kKernel, SetThreadPriority, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, GetProcessAffinityMask, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, SetProcessAffinityMask, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, GetLogicalProcessorInformation, fails(FALSE, memory)),
+        // Modules and run-time look-ups.
+        QZ_SPECIAL(kKernel, GetProcAddress, &get_proc_address, fails(0, ERROR_PROC_NOT_FOUND)),
+        QZ_HOOK(kKernel, LoadLibraryA, fails(0, ERROR_MOD_NOT_FOUND)),
+        QZ_HOOK(kKernel, LoadLibraryW, fails(0, ERROR_MOD_NOT_FOUND)),
+        QZ_HOOK(kKernel, GetModuleFileNameW, fails(0, ERROR_MOD_NOT_FOUND)),
+        QZ_HOOK(kKernel, FormatMessageA, fails(0, ERROR_MR_MID_NOT_FOUND)),
+        QZ_HOOK(kKernel, FormatMessageW, fails(0, ERROR_MR_MID_NOT_FOUND)),
+        QZ_HOOK(kKernel, GetEnvironmentVariableW, fails(0, ERROR_ENVVAR_NOT_FOUND)),
+        QZ_HOOK(kCrt, getenv, fails(0)),
+        // Files: another process holds the file, a network share went away, the disk is full.
+        QZ_HOOK(kKernel, CreateFileA, fails(invalid, sharing).opens(Kind::handle)),
+        QZ_HOOK(kKernel, CreateFileW, fails(invalid, denied).opens(Kind::handle)),
+        QZ_HOOK(kKernel, ReadFile, fails(FALSE, ERROR_LOCK_VIOLATION)),
+        QZ_HOOK(kKernel, GetFileSizeEx, fails(FALSE, ERROR_NETNAME_DELETED)),
+        QZ_HOOK(kKernel, GetFileTime, fails(FALSE, ERROR_NETNAME_DELETED)),
+        QZ_HOOK(kKernel, SetFilePointerEx, fails(FALSE, ERROR_NETNAME_DELETED)),
+        QZ_HOOK(kKernel, GetFileInformationByHandle, fails(FALSE, ERROR_NETNAME_DELETED)),
+        QZ_HOOK(kKernel, GetFileAttributesW, fails(INVALID_FILE_ATTRIBUTES, denied)),
+        QZ_HOOK(kKernel, GetFileAttributesExW, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, SetFileAttributesW, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, SetFileTime, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, SetEndOfFile, fails(FALSE, ERROR_DISK_FULL)),
+        QZ_HOOK(kKernel, FlushFileBuffers, fails(FALSE, ERROR_DISK_FULL)),
+        QZ_HOOK(kKernel, DeviceIoControl, fails(FALSE, ERROR_NOT_SUPPORTED)),
+        QZ_HOOK(kKernel, GetFullPathNameW, fails(0, ERROR_FILENAME_EXCED_RANGE)),
+        QZ_HOOK(kKernel, GetDiskFreeSpaceExW, fails(FALSE, ERROR_NOT_READY)),
+        QZ_HOOK(kKernel, CreateDirectoryW, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, CreateDirectoryExW, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, RemoveDirectoryW, fails(FALSE, ERROR_DIR_NOT_EMPTY)),
+        QZ_HOOK(kKernel, SetCurrentDirectoryW, fails(FALSE, denied)),
+        QZ_HOOK(kKernel, DeleteFileW, fails(FALSE, sharing)),
+        QZ_HOOK(kKernel, MoveFileExW, fails(FALSE, sharing)),
+        QZ_HOOK(kKernel, CopyFileExW, fails(FALSE, sharing)),
+        QZ_HOOK(kCrt, fopen, fails(0, 0, EACCES).opens(Kind::stream)),
+        QZ_HOOK(kCrt, _wfopen, fails(0, 0, EACCES).opens(Kind::stream)),
+        QZ_HOOK(kCrt, _fdopen, fails(0, 0, ENOMEM).opens(Kind::stream)),
+        QZ_HOOK(kCrt, fclose, counts().closes(Kind::stream)),
+        QZ_HOOK(kCrt, _write, fails(-1, 0, ENOSPC)),
+        QZ_HOOK(kCrt, fwrite, fails(0, 0, ENOSPC)),
+        QZ_HOOK(kCrt, fflush, fails(EOF, 0, ENOSPC)),
+        // Time zone, memory status.
+        QZ_HOOK(kKernel, GetTimeZoneInformation, fails(TIME_ZONE_ID_INVALID, memory)),
+        QZ_HOOK(kKernel, SystemTimeToTzSpecificLocalTime, fails(FALSE, memory)),
+        QZ_HOOK(kKernel, GlobalMemoryStatusEx, fails(FALSE, memory)),
+        // Processes and modules.
+        QZ_SPECIAL(kKernel, CreateToolhelp32Snapshot, &create_toolhelp_snapshot, fails(invalid, ERROR_BAD_LENGTH)),
+        QZ_HOOK(kKernel, Process32First, fails(FALSE, ERROR_NO_MORE_FILES)),
+        QZ_HOOK(kKernel, Process32Next, fails(FALSE, ERROR_NO_MORE_FILES)),
+        QZ_HOOK(kKernel, Module32First, fails(FALSE, ERROR_NO_MORE_FILES)),
+        QZ_HOOK(kKernel, Module32Next, fails(FALSE, ERROR_NO_MORE_FILES)),
+        // National language support (FindNLSString is looked up at run time).
+        QZ_HOOK(kKernel, CompareStringW, fails(0, ERROR_INVALID_PARAMETER)),
+        QZ_HOOK(kKernel, FindNLSString, fails(-1, ERROR_INVALID_PARAMETER)),
+        // The keyboard, the shell, COM and DirectInput.
+        QZ_HOOK("user32.dll", GetKeyboardState, fails(FALSE, denied)),
+        QZ_HOOK("user32.dll", ToUnicode, fails(0)),
+        QZ_HOOK("user32.dll", GetKeyNameTextW, fails(0, ERROR_INVALID_PARAMETER)),
+        QZ_HOOK("shell32.dll", ShellExecuteA, fails(SE_ERR_OOM, memory)),
+        QZ_SPECIAL("ole32.dll", CoCreateInstance, &co_create_instance, fails(E_OUTOFMEMORY)),
+        QZ_SPECIAL("dinput8.dll", DirectInput8Create, &direct_input_create, fails(DIERR_OUTOFMEMORY)),
+    };
+    return rows;
+}
+
+std::vector<Import> imports_of(HMODULE module) {
+    std::vector<Import> list;
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto& dirs = nt->OptionalHeader.DataDirectory;
+    const auto add = [&](const char* dll, DWORD names_rva, bool delayed) {
+        for (auto* t = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + names_rva); t->u1.AddressOfData; ++t) {
+            std::string name = IMAGE_SNAP_BY_ORDINAL(t->u1.Ordinal)
+                                   ? "#" + std::to_string(IMAGE_ORDINAL(t->u1.Ordinal))
+                                   : reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + t->u1.AddressOfData)->Name;
+            list.push_back({lower(dll), std::move(name), delayed});
+        }
+    };
+    if (dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].Size)
+        for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+             d->Name; ++d)
+            add(reinterpret_cast<const char*>(base + d->Name), d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk,
+                false);
+    if (dirs[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size)
+        for (auto* d = reinterpret_cast<const IMAGE_DELAYLOAD_DESCRIPTOR*>(
+                 base + dirs[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress);
+             d->DllNameRVA; ++d)
+            add(reinterpret_cast<const char*>(base + d->DllNameRVA), d->ImportNameTableRVA, true);
+    return list;
+}
+
+std::string classify(const std::string& dll, const std::string& name) {
+    if (find_row(dll, name)) return "hooked";
+    for (const NeverGroup& g : kNever) {
+        if (dll != g.dll) continue;
+        std::istringstream names(g.names);
+        for (std::string n; names >> n;)
+            if (n == name) return std::string("never: ") + g.why;
+    }
+    return {};
+}
+
+int install(HMODULE module) {
+    const auto* base = reinterpret_cast<unsigned char*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int patched = 0;
+    if (!dir.Size) return 0;
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+        const std::string dll = lower(reinterpret_cast<const char*>(base + d->Name));
+        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(const_cast<unsigned char*>(base) + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            Row* row = find_row(dll, reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
+            if (!row) continue;
+            DWORD protection = 0;
+            if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) continue;
+            if (!row->real) row->real = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<decltype(slots->u1.Function)>(row->hook);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            ++patched;
+        }
+    }
+    return patched;
+}
+
+void set_diagnostic_service(IDxDiagProvider* provider) { g_service = provider; }
+
+std::vector<std::string> lookups() {
+    Guard guard(g_lock);
+    return g_lookups;
+}
+
+}  // namespace qz::test::fault

@@ -1,0 +1,42 @@
+// The library's imports under the fault plan: the table of hooks, one row per
+// import that is worth failing (and per call that keeps the books), the list
+// of imports that never fail or are not worth failing, and the patching of
+// the loaded library's import table.
+#pragma once
+#include <windows.h>
+#include <dxdiag.h>
+
+#include <string>
+#include <vector>
+
+#include "testhost/fault/hooks.h"
+
+namespace qz::test::fault {
+
+struct Import {
+    std::string dll;   // lower case
+    std::string name;  // "#N" for an import by ordinal
+    bool delayed = false;
+};
+
+// Every import of the loaded module: its import table, then its delay-load table.
+std::vector<Import> imports_of(HMODULE module);
+
+// Every hooked entry (the rows of the table).
+const std::vector<Row*>& hook_rows();
+
+// "hooked", "never: <why>", or empty for an import nobody has classified.
+std::string classify(const std::string& dll, const std::string& name);
+
+// Points every hooked import of the module at its hook; returns how many.
+// Imports by ordinal and delay-loaded ones are left alone (classify fails them).
+int install(HMODULE module);
+
+// The stand-in CoCreateInstance hands out for the diagnostic service (null:
+// the system's). DirectInput8Create always hands out the sweep's stand-in.
+void set_diagnostic_service(IDxDiagProvider* provider);
+
+// What the library looked up through GetProcAddress since install, "dll!name".
+std::vector<std::string> lookups();
+
+}  // namespace qz::test::fault

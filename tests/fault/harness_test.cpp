@@ -1,0 +1,169 @@
+// The fault sweep's own parts, in this process: the plan's counting, the
+// typed hooks' failures and books, run-time look-ups, the stand-ins' gate
+// and the log check.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "testhost/fake_d3d9.h"
+#include "testhost/fault/dinput.h"
+#include "testhost/fault/gate.h"
+#include "testhost/fault/imports.h"
+#include "testhost/fault/plan.h"
+#include "testhost/test_support.h"
+#include "tests/fault/log_check.h"
+
+namespace {
+
+using namespace qz::test::fault;
+
+// A table row made callable here: its real entry is this process's own import.
+template <class F>
+F* hook(const char* dll, const char* name, F* real) {
+    for (Row* row : hook_rows())
+        if (std::string(row->dll) == dll && std::string(row->name) == name) {
+            if (!row->real) row->real = reinterpret_cast<void*>(real);
+            return reinterpret_cast<F*>(row->hook);
+        }
+    return nullptr;
+}
+
+class Plan : public ::testing::Test {
+protected:
+    void TearDown() override { arm(Mode::off, 0); }
+};
+
+TEST_F(Plan, SingleFailsTheKthCallOnlyLastingEveryCallFromIt) {
+    const auto pattern = [](Mode mode, long at) {
+        arm(mode, at);
+        std::string s;
+        for (int i = 0; i < 6; ++i) s += take("f") ? 'x' : '.';
+        clear();
+        s += take("f") ? 'x' : '.';  // cleared: nothing fails, nothing counts
+        return s;
+    };
+    EXPECT_EQ(pattern(Mode::single, 3), "..x....");
+    EXPECT_EQ(pattern(Mode::lasting, 3), "..xxxx.");
+    EXPECT_EQ(pattern(Mode::count, 1), ".......");
+}
+
+TEST_F(Plan, CountsNamesTheCallsAndTheFirstFailure) {
+    arm(Mode::count, 0);
+    take("a"), take("b"), take("a");
+    EXPECT_EQ(trace(), (std::vector<std::string>{"a", "b", "a"}));
+    arm(Mode::lasting, 2);
+    take("a"), take("b"), take("c");
+    EXPECT_EQ(calls(), 3);
+    EXPECT_STREQ(first_hit(), "b");
+}
+
+TEST_F(Plan, HooksFailWithTheSystemsCodesAndKeepTheBooks) {
+    const auto create = hook("kernel32.dll", "CreateFileW", &::CreateFileW);
+    const auto close = hook("kernel32.dll", "CloseHandle", &::CloseHandle);
+    ASSERT_TRUE(create && close);
+    qz::test::TempDir dir;
+    const std::string narrow = dir.file("f");
+    const std::wstring path(narrow.begin(), narrow.end());
+    const auto open = [&] { return create(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr); };
+
+    arm(Mode::single, 1);
+    SetLastError(0);
+    EXPECT_EQ(open(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    const HANDLE h = open();  // the fault has passed
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(live(Kind::handle), 1u);
+    close(h);
+    EXPECT_EQ(live(Kind::handle), 0u);
+    const HANDLE again = open();  // the books leave the call's own last-error code
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    close(again);
+
+    const auto alloc = hook("msvcrt.dll", "malloc", &std::malloc);
+    const auto resize = hook("msvcrt.dll", "realloc", &std::realloc);
+    const auto release = hook("msvcrt.dll", "free", &std::free);
+    arm(Mode::single, 2);
+    void* p = alloc(16);
+    errno = 0;
+    EXPECT_EQ(resize(p, 64), nullptr);  // the block stays the caller's
+    EXPECT_EQ(errno, ENOMEM);
+    EXPECT_EQ(live(Kind::block), 1u);
+    p = resize(p, 64);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(live(Kind::block), 1u);
+    release(p);
+    EXPECT_EQ(live(Kind::block), 0u);
+    EXPECT_EQ(calls(), 3) << "free does not count as a fault point";
+}
+
+using FindNls = decltype(&::FindNLSString);
+
+TEST_F(Plan, RunTimeLookUpsGetTheHookAndCanFailThemselves) {
+    const auto lookup = hook("kernel32.dll", "GetProcAddress", &::GetProcAddress);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    arm(Mode::single, 1);
+    SetLastError(0);
+    EXPECT_EQ(lookup(kernel, "FindNLSString"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    const auto find = reinterpret_cast<FindNls>(reinterpret_cast<void*>(lookup(kernel, "FindNLSString")));
+    ASSERT_NE(reinterpret_cast<void*>(find), reinterpret_cast<void*>(&::FindNLSString)) << "not the hook";
+    EXPECT_EQ(lookups(), std::vector<std::string>{"kernel32.dll!FindNLSString"});
+    arm(Mode::lasting, 1);
+    EXPECT_EQ(find(LOCALE_INVARIANT, FIND_FROMSTART, L"abc", -1, L"b", -1, nullptr), -1);
+    arm(Mode::count, 0);
+    EXPECT_EQ(find(LOCALE_INVARIANT, FIND_FROMSTART, L"abc", -1, L"b", -1, nullptr), 1);
+}
+
+TEST_F(Plan, EveryImportIsHookedOrNamedAsNeverFailing) {
+    EXPECT_EQ(classify("kernel32.dll", "ReadFile"), "hooked");
+    EXPECT_EQ(classify("msvcrt.dll", "memcpy").rfind("never: ", 0), 0u);
+    EXPECT_EQ(classify("kernel32.dll", "CreateRemoteThread"), "") << "a new import must be classified";
+    EXPECT_EQ(classify("user32.dll", "ReadFile"), "") << "the module counts";
+}
+
+TEST_F(Plan, StandInsFailTheirMethodsThroughTheGate) {
+    qz::test::g_com_gate = [](const char*, HRESULT failure) { return take("com") ? failure : S_OK; };
+    qz::test::FakeD3DDevice9 device;
+    arm(Mode::single, 1);
+    EXPECT_EQ(device.TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device.TestCooperativeLevel(), D3D_OK);
+
+    IDirectInput8A* input = new_direct_input();
+    IDirectInputDevice8A* mouse = nullptr;
+    arm(Mode::single, 1);
+    EXPECT_EQ(input->CreateDevice(GUID_SysMouse, &mouse, nullptr), DIERR_OUTOFMEMORY);
+    EXPECT_EQ(mouse, nullptr);
+    ASSERT_EQ(input->CreateDevice(GUID_SysMouse, &mouse, nullptr), DI_OK);
+    EXPECT_EQ(live_direct_input_objects(), 2);
+    DIMOUSESTATE2 state{};
+    EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
+    EXPECT_EQ(mouse->Acquire(), DI_OK);
+    EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.lX, 3);
+    mouse->Release();
+    input->Release();
+    EXPECT_EQ(live_direct_input_objects(), 0);
+    qz::test::g_com_gate = nullptr;
+}
+
+TEST(LogCheck, FindsLostDoubledReorderedAndMalformedLines) {
+    const std::vector<ExpectedLine> want = {
+        {"one", "info"}, {"two", "warning", true}, {"three", "error"}, {"four", "info"}};
+    const auto check = [&](const std::string& text) { return check_log(text, want); };
+    EXPECT_TRUE(check("01:02:03: info - one\r\n00:00:00: warning - two\r\n23:59:59: error - three\r\n"
+                      "12:00:00: info - four\r\n").clean());
+    EXPECT_TRUE(check("01:02:03: info - one\r\n01:02:03: error - three\r\n01:02:03: info - four\r\n").clean())
+        << "the faulted line may go";
+    auto v = check("01:02:03: info - one\r\n01:02:03: info - four\r\n");
+    EXPECT_EQ(v.lost, std::vector<std::string>{"three"});
+    v = check("01:02:03: info - one\r\n01:02:03: info - one\r\n01:02:03: info - four\r\n01:02:03: error - three\r\n");
+    EXPECT_EQ(v.doubled, std::vector<std::string>{"one"});
+    EXPECT_EQ(v.reordered, std::vector<std::string>{"three"});
+    v = check(": info - one\r\n01:02:03: error - one\r\n24:00:00: error - three\r\n01:02:03: info - four");
+    EXPECT_EQ(v.malformed.size(), 4u) << "no time, wrong severity, no such hour, a cut line";
+}
+
+}  // namespace
