@@ -3,7 +3,7 @@
 # synchronization library.
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
 set(QZ_BOOST_VERSION 1.81.0)
-set(QZ_BOOST_RECIPE 8)
+set(QZ_BOOST_RECIPE 9)
 qz_cached_library(QZ_BOOST_ROOT "boost-${QZ_BOOST_VERSION}-${QZ_LIB_FLAVOUR}-r${QZ_BOOST_RECIPE}"
   "Boost for ${QZ_LIB_FLAVOUR}")
 

@@ -12,7 +12,7 @@ qz_flavour "$flavour" || exit 2
 case "$target" in i686) am=32 ;; x86_64) am=64 ;; esac
 
 BOOST_VER=1.81.0
-RECIPE=8            # bump when the flags or the patches below change
+RECIPE=9            # bump when the flags or the patches below change
 WINNT=0x0601
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 src=$cache/boost-$BOOST_VER-src
@@ -59,11 +59,12 @@ fi
 #   leaves the text file sink with a failed stream and its file counter moved
 #   on: the next record tries an empty file name and is lost too, and the one
 #   after goes to the next file name. Leave the sink as it was before the
-#   attempt, so the next record opens the same file name.
+#   attempt, so the next record opens the same file name. And a file sink
+#   whose construction fails half-way no longer leaks its innards.
 python3 - "$src/libs/thread/src/win32/thread.cpp" "$src/libs/log/src/text_file_backend.cpp" <<'PY'
 import sys
 thread_cpp, backend_cpp = sys.argv[1:3]
-patches = {thread_cpp: ("if (key == TLS_OUT_OF_INDEXES)", [
+patches = [(thread_cpp, "if (key == TLS_OUT_OF_INDEXES)", [
 ("""            current_thread_tls_key=TlsAlloc();
             BOOST_ASSERT(current_thread_tls_key!=TLS_OUT_OF_INDEXES);
 """, """            if (current_thread_tls_key != TLS_OUT_OF_INDEXES) return;
@@ -101,7 +102,8 @@ patches = {thread_cpp: ("if (key == TLS_OUT_OF_INDEXES)", [
                 boost::throw_exception(thread_resource_error());
 #endif
 """),
-]), backend_cpp: ("open_attempt_guard", [
+]),
+(backend_cpp, "open_attempt_guard", [
 ("""        filesystem::path new_file_name;
         if (!use_prev_file_name)
 """, """        filesystem::path new_file_name;
@@ -135,8 +137,31 @@ patches = {thread_cpp: ("if (key == TLS_OUT_OF_INDEXES)", [
         m_pImpl->m_FileName.swap(new_file_name);
         m_pImpl->m_IsFirstFile = false;
 """),
-])}
-for path, (mark, edits) in patches.items():
+]),
+(backend_cpp, "The constructor fails, so no destructor frees it.", [
+("""    m_pImpl = new implementation(rotation_size, auto_newline, auto_flush, enable_final_rotation);
+    set_file_name_pattern_internal(pattern);
+    set_target_file_name_pattern_internal(target_file_name);
+    set_time_based_rotation(time_based_rotation);
+    set_open_mode(mode);
+""", """    m_pImpl = new implementation(rotation_size, auto_newline, auto_flush, enable_final_rotation);
+    try
+    {
+        set_file_name_pattern_internal(pattern);
+        set_target_file_name_pattern_internal(target_file_name);
+        set_time_based_rotation(time_based_rotation);
+        set_open_mode(mode);
+    }
+    catch (...)
+    {
+        // The constructor fails, so no destructor frees it.
+        delete m_pImpl;
+        m_pImpl = NULL;
+        throw;
+    }
+"""),
+])]
+for path, mark, edits in patches:
     text = open(path).read()
     if mark in text:
         continue
