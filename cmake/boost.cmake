@@ -2,8 +2,6 @@
 # linked by hand: Boost's own package config would add the Windows 8-only
 # synchronization library.
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
-set(QZ_BOOST_VERSION 1.81.0)
-set(QZ_BOOST_RECIPE 9)
 qz_cached_library(QZ_BOOST_ROOT "boost-${QZ_BOOST_VERSION}-${QZ_LIB_FLAVOUR}-r${QZ_BOOST_RECIPE}"
   "Boost for ${QZ_LIB_FLAVOUR}")
 

@@ -14,3 +14,11 @@ function(qz_cached_library var folder doc)
     message(FATAL_ERROR "${doc} not found in ${${var}}: run scripts/setup.sh")
   endif()
 endfunction()
+
+# The versions and recipe numbers of versions.env, as CMake variables.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../versions.env _qz_versions REGEX "^QZ_[A-Z_]+=")
+foreach(_qz_line IN LISTS _qz_versions)
+  string(REGEX MATCH "^(QZ_[A-Z_]+)=(.*)$" _ "${_qz_line}")
+  set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../versions.env)

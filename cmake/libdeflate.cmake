@@ -1,8 +1,6 @@
 # The static libdeflate that scripts/build-libdeflate.sh leaves in the cache:
 # the file CRC-32 (libdeflate_crc32, with its run-time CPU dispatch).
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
-set(QZ_LIBDEFLATE_VERSION 1.23)
-set(QZ_LIBDEFLATE_RECIPE 2)
 qz_cached_library(QZ_LIBDEFLATE_ROOT "libdeflate-${QZ_LIBDEFLATE_VERSION}-${QZ_LIB_FLAVOUR}-r${QZ_LIBDEFLATE_RECIPE}"
   "libdeflate for ${QZ_LIB_FLAVOUR}")
 

@@ -11,8 +11,9 @@ flavour=${1:?usage: build-boost.sh i686|x86_64|i686-gcc}
 qz_flavour "$flavour" || exit 2
 case "$target" in i686) am=32 ;; x86_64) am=64 ;; esac
 
-BOOST_VER=1.81.0
-RECIPE=9            # bump when the flags or the patches below change
+source "$here/../versions.env"  # the version, and the recipe number to bump
+BOOST_VER=$QZ_BOOST_VERSION     # when the flags or the patches below change
+RECIPE=$QZ_BOOST_RECIPE
 WINNT=0x0601
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 src=$cache/boost-$BOOST_VER-src
@@ -27,8 +28,8 @@ mkdir -p "$cache"
 # One shared, patched source tree with a bootstrapped b2.
 if [ ! -f "$src/.done" ]; then
   rm -rf "$src" "$src.tmp"; mkdir -p "$src.tmp"
-  "$here/apt-source.sh" "bookworm bookworm-updates" boost1.81 "$src.tmp"
-  tar -C "$src.tmp" -xf "$src.tmp"/boost1.81_*.orig.tar.*
+  "$here/apt-source.sh" "bookworm bookworm-updates" "boost${BOOST_VER%.*}" "$src.tmp"
+  tar -C "$src.tmp" -xf "$src.tmp"/boost"${BOOST_VER%.*}"_*.orig.tar.*
   top=$(find "$src.tmp" -mindepth 1 -maxdepth 1 -type d | head -n1)
   ( cd "$top/tools/build/src/engine" && bison -y -d -o jamgram.cpp jamgram.y )
   ( cd "$top" && ./bootstrap.sh --with-toolset=gcc >/dev/null )

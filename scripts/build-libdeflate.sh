@@ -21,9 +21,10 @@ source "$here/flavours.sh"
 flavour=${1:?usage: build-libdeflate.sh i686|x86_64|i686-gcc}
 qz_flavour "$flavour" || exit 2
 
-LIBDEFLATE_VER=1.23
+source "$here/../versions.env"  # the version, and the recipe number to bump
+LIBDEFLATE_VER=$QZ_LIBDEFLATE_VERSION  # when the flags below change
 SUITE=trixie        # Debian 13
-RECIPE=2            # bump when the flags below change
+RECIPE=$QZ_LIBDEFLATE_RECIPE
 cache=${QZ_CACHE:-/var/cache/qzutilities}
 out=$cache/libdeflate-$LIBDEFLATE_VER-$folder-r$RECIPE
 
