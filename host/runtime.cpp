@@ -7,7 +7,9 @@
 //   - the thread-local record of the exception in flight (allocated per
 //     thread, with a thread-library key made on first use);
 //   - the process's locale (the classic one is made once, under the thread
-//     library's once record);
+//     library's once record), and the file system library's, which converts
+//     path names (made on first use; a first use that fails leaks its
+//     conversion facet, and the next makes another);
 //   - the lock of the runtime's emergency pool, which serves exceptions when
 //     malloc fails. The thread library allocates a lock on its first use, and
 //     this one is first used only when malloc has already failed: under a
@@ -16,6 +18,7 @@
 // malloc of that exception is refused, so that it comes from the pool.
 #include "host/runtime.h"
 
+#include <boost/filesystem/path.hpp>
 #include <cstddef>
 #include <locale>
 
@@ -42,6 +45,7 @@ namespace {
 void prepare_runtime() noexcept {
     try {
         const std::locale global;
+        boost::filesystem::path::codecvt();
     } catch (...) {
     }
     g_refuse_next_malloc = true;

@@ -13,11 +13,20 @@ namespace expr = boost::log::expressions;
 using boost::log::trivial::severity_level;
 
 namespace qz::log {
+namespace {
+
+// The names the line reads, registered with the logging library as the
+// library loads: a first use inside the first record that met a failure
+// there would leave part of the registration behind.
+const logging::attribute_name g_time_stamp("TimeStamp");
+const logging::attribute_name g_severity = logging::trivial::severity.get_name();
+const logging::attribute_name g_message = expr::smessage.get_name();
+
+}  // namespace
 
 void format_line(const logging::record_view& rec, logging::formatting_ostream& out) {
-    static const logging::attribute_name time_stamp("TimeStamp");
     const auto& values = rec.attribute_values();
-    if (auto stamp = logging::extract<boost::posix_time::ptime>(time_stamp, values)) {
+    if (auto stamp = logging::extract<boost::posix_time::ptime>(g_time_stamp, values)) {
         if (stamp->is_special()) {
             // Made only for such a stamp (never, from the local clock): one
             // allocation fewer that the first line can meet a failure in.
@@ -37,7 +46,7 @@ void format_line(const logging::record_view& rec, logging::formatting_ostream& o
         }
     }
     out.write(": ", 2);
-    if (auto severity = logging::extract<severity_level>(logging::trivial::severity.get_name(), values)) {
+    if (auto severity = logging::extract<severity_level>(g_severity, values)) {
         // As the severity's operator<< writes it: the name, or the number
         // of a value without one.
         if (const char* name = logging::trivial::to_string(*severity))
@@ -46,7 +55,7 @@ void format_line(const logging::record_view& rec, logging::formatting_ostream& o
             out << static_cast<int>(*severity);
     }
     out.write(" - ", 3);
-    if (auto message = logging::extract<std::string>(expr::smessage.get_name(), values))
+    if (auto message = logging::extract<std::string>(g_message, values))
         out.write(message->data(), static_cast<std::streamsize>(message->size()));
 }
 

@@ -318,10 +318,11 @@ std::vector<std::pair<Fault, std::string>> judge(const Job& job, const Report& r
 
 // Under a lasting fault the host must live and the log recover; other results are reported.
 // One exception, for now: leaks in the log scenario are notes. What is left
-// there is 1 to 3 blocks a run, once per process, not per line: records the
-// C++ runtime makes once (the thread library keeps its record of a thread
-// whose first exception it met, for reuse; first-use records of the set-up
-// that met the failure). They stay notes until each is traced.
+// there is 1 to 3 blocks a run, not per line: a thread's records that the
+// runtime keeps once that thread has met an exception (the thread library
+// keeps its record of a thread for reuse), and the sink's per-thread
+// formatting context when its first use met the failure. They stay notes
+// until each is traced to its owner.
 bool fails_the_sweep(const Job& job, Fault kind) {
     if (kind == leak && std::string(job.scenario->name) == "log") return false;
     return job.mode == Mode::single || kind == crash || kind == hang || kind == lost || kind == malformed ||
