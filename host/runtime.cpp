@@ -1,6 +1,7 @@
 // The C++ runtime's own set-up, done while the library loads, when memory is
-// still to be had. Three parts of the runtime prepare themselves on the
-// first exception and do not survive a failed allocation while they do:
+// still to be had. These parts of the runtime (and of the file system
+// library the log uses) prepare themselves on first use and do not survive
+// a failed allocation while they do:
 //   - the unwinder's once-only registration (the thread library's once
 //     record, allocated on first use and never checked) and the sorted table
 //     of the module's unwind records;
@@ -14,8 +15,9 @@
 //     malloc fails. The thread library allocates a lock on its first use, and
 //     this one is first used only when malloc has already failed: under a
 //     lasting shortage its own failure throws again, without end.
-// One locale and one exception made here set all of them up; for the last, the first
-// malloc of that exception is refused, so that it comes from the pool.
+// One locale, one path conversion and one exception made here set them all
+// up; for the last, the first malloc of that exception is refused, so that
+// its object comes from the pool.
 #include "host/runtime.h"
 
 #include <boost/filesystem/path.hpp>

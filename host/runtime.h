@@ -3,9 +3,10 @@
 
 namespace qz::host {
 
-// Throws and catches one exception, its object taken from the runtime's
-// emergency pool: the unwinder, the thread's exception record and the pool's
-// lock are set up from then on (host/runtime.cpp says why).
+// Makes the locales and throws and catches one exception, its object taken
+// from the runtime's emergency pool: the locales, the unwinder, the thread's
+// exception record and the pool's lock are set up from then on
+// (host/runtime.cpp says why).
 void prepare_runtime() noexcept;
 
 }  // namespace qz::host

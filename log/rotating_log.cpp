@@ -12,9 +12,9 @@
 #include <boost/log/expressions.hpp>
 #include <boost/log/sinks/sync_frontend.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
-#include <boost/make_shared.hpp>
 #include <boost/log/trivial.hpp>
 #include <boost/log/utility/exception_handler.hpp>
+#include <boost/make_shared.hpp>
 #include <memory>
 #include <string>
 

@@ -48,7 +48,7 @@ if ! grep -q 'm_CharactersWritten > 0 && m_pImpl->m_CharactersWritten + formatte
     || { echo "boost: the text file sink patch did not apply" >&2; exit 1; }
 fi
 
-# Two failures the log must live through:
+# Failures the log must live through:
 # - Boost.Thread takes its one TLS index once per process and only asserts
 #   that it got one: in a process whose indexes are all in use, the first
 #   thread-specific value (the logging core's per-thread data) dereferences
@@ -60,8 +60,9 @@ fi
 #   leaves the text file sink with a failed stream and its file counter moved
 #   on: the next record tries an empty file name and is lost too, and the one
 #   after goes to the next file name. Leave the sink as it was before the
-#   attempt, so the next record opens the same file name. And a file sink
-#   whose construction fails half-way no longer leaks its innards.
+#   attempt, so the next record opens the same file name.
+# - A text file sink whose construction fails half-way leaks its innards:
+#   free them.
 python3 - "$src/libs/thread/src/win32/thread.cpp" "$src/libs/log/src/text_file_backend.cpp" <<'PY'
 import sys
 thread_cpp, backend_cpp = sys.argv[1:3]

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "testhost/dinput_unused.h"
 #include "testhost/fault/gate.h"
 
 namespace qz::test::fault {
@@ -58,19 +59,7 @@ public:
         std::memcpy(data, &state, sizeof state);
         return DI_OK;
     }
-    QZ_NI(GetCapabilities, LPDIDEVCAPS) QZ_NI(EnumObjects, LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD)
-    QZ_NI(GetProperty, REFGUID, LPDIPROPHEADER) QZ_NI(SetProperty, REFGUID, LPCDIPROPHEADER)
-    QZ_NI(GetDeviceData, DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) QZ_NI(SetEventNotification, HANDLE)
-    QZ_NI(GetObjectInfo, LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) QZ_NI(GetDeviceInfo, LPDIDEVICEINSTANCEA)
-    QZ_NI(RunControlPanel, HWND, DWORD) QZ_NI(Initialize, HINSTANCE, DWORD, REFGUID)
-    QZ_NI(CreateEffect, REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT*, LPUNKNOWN)
-    QZ_NI(EnumEffects, LPDIENUMEFFECTSCALLBACKA, LPVOID, DWORD) QZ_NI(GetEffectInfo, LPDIEFFECTINFOA, REFGUID)
-    QZ_NI(GetForceFeedbackState, LPDWORD) QZ_NI(SendForceFeedbackCommand, DWORD)
-    QZ_NI(EnumCreatedEffectObjects, LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD)
-    QZ_NI(Escape, LPDIEFFESCAPE) QZ_NI(Poll) QZ_NI(SendDeviceData, DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD)
-    QZ_NI(EnumEffectsInFile, LPCSTR, LPDIENUMEFFECTSINFILECALLBACK, LPVOID, DWORD)
-    QZ_NI(WriteEffectToFile, LPCSTR, DWORD, LPDIFILEEFFECT, DWORD) QZ_NI(BuildActionMap, LPDIACTIONFORMATA, LPCSTR, DWORD)
-    QZ_NI(SetActionMap, LPDIACTIONFORMATA, LPCSTR, DWORD) QZ_NI(GetImageInfo, LPDIDEVICEIMAGEINFOHEADERA)
+    QZ_DINPUT_UNUSED_DEVICE_METHODS(QZ_NI)
 
 private:
     bool acquired_ = false;

@@ -449,7 +449,7 @@ int sweep(const std::vector<Job>* only) {
         std::printf("\n");
     }
     std::printf("fault sweep: lasting faults fail the sweep for a crash, a hang or a broken log; wrong results and "
-                "leaks under them are notes, and so are the log set-up's leaks\n");
+                "leaks under them are notes, and so are the log scenario's leaks\n");
     const bool ok = !bad_bases && !unclassified && !tally[0].failed && !tally[1].failed;
     std::printf("fault sweep: %s in %.1f s\n", ok ? "passed" : "FAILED", static_cast<double>(GetTickCount64() - t0) / 1000.0);
     return ok ? 0 : 1;

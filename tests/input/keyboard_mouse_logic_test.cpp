@@ -8,6 +8,7 @@
 
 #include "input/keyboard.h"
 #include "input/mouse.h"
+#include "testhost/dinput_unused.h"
 
 namespace {
 
@@ -162,22 +163,8 @@ public:
         s->lY = FAILED(hr) ? 777 : g_script.y;
         return hr;
     }
-    NOT_USED(QueryInterface, REFIID, void**) NOT_USED(GetCapabilities, LPDIDEVCAPS)
-    NOT_USED(EnumObjects, LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD)
-    NOT_USED(GetProperty, REFGUID, LPDIPROPHEADER) NOT_USED(SetProperty, REFGUID, LPCDIPROPHEADER)
-    NOT_USED(GetDeviceData, DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) NOT_USED(SetEventNotification, HANDLE)
-    NOT_USED(GetObjectInfo, LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) NOT_USED(GetDeviceInfo, LPDIDEVICEINSTANCEA)
-    NOT_USED(RunControlPanel, HWND, DWORD) NOT_USED(Initialize, HINSTANCE, DWORD, REFGUID)
-    NOT_USED(CreateEffect, REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT*, LPUNKNOWN)
-    NOT_USED(EnumEffects, LPDIENUMEFFECTSCALLBACKA, LPVOID, DWORD) NOT_USED(GetEffectInfo, LPDIEFFECTINFOA, REFGUID)
-    NOT_USED(GetForceFeedbackState, LPDWORD) NOT_USED(SendForceFeedbackCommand, DWORD)
-    NOT_USED(EnumCreatedEffectObjects, LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD)
-    NOT_USED(Escape, LPDIEFFESCAPE) NOT_USED(Poll)
-    NOT_USED(SendDeviceData, DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD)
-    NOT_USED(EnumEffectsInFile, LPCSTR, LPDIENUMEFFECTSINFILECALLBACK, LPVOID, DWORD)
-    NOT_USED(WriteEffectToFile, LPCSTR, DWORD, LPDIFILEEFFECT, DWORD)
-    NOT_USED(BuildActionMap, LPDIACTIONFORMATA, LPCSTR, DWORD)
-    NOT_USED(SetActionMap, LPDIACTIONFORMATA, LPCSTR, DWORD) NOT_USED(GetImageInfo, LPDIDEVICEIMAGEINFOHEADERA)
+    NOT_USED(QueryInterface, REFIID, void**)
+    QZ_DINPUT_UNUSED_DEVICE_METHODS(NOT_USED)
 };
 
 std::vector<FakeDevice*> g_devices;  // every device made, kept to check references
