@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Every test: set up, build both targets, run the static checks of the i686
-# DLL, the behaviour tests of the x86_64 build under wine64, the native lane,
-# and the i686 build's tests under Wine 10's WoW64 and in the VM. Each lane
-# leaves its verdicts as a JUnit report (build/LANE.xml; ctest's own, or the VM lane's in the same
-# shape), and the closing totals are summed from those reports.
+# Every test: set up, build both targets, then each lane as a ctest run with
+# its test preset: the static checks of the shipped i686 DLL, the x86_64
+# build under wine64, the native lane, and the i686 build under Wine 10's
+# WoW64 and in the VM (whose guest runs ctest itself), each i686 verdict
+# beside its x86_64 one (scripts/compare-lanes.py). Each lane leaves ctest's
+# JUnit report in build/LANE.xml; the closing totals are summed from those.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,7 +13,8 @@ scripts/build.sh || exit 1
 
 source scripts/wine-env.sh
 qz_start_wine
-qz_start_xvfb || exit 1
+# Without an X server the display tests fail, each lane's check naming why.
+qz_start_xvfb || export QZ_XVFB_ERROR
 trap qz_stop_xvfb EXIT
 
 # junit_counts FILE: "PASSED FAILED" of a JUnit report, one test case per test;
@@ -20,6 +22,16 @@ trap qz_stop_xvfb EXIT
 junit_counts() {
   grep -ao '<testcase [^>]*>' "$1" |
     awk '/ status="run"/ { p++; next } { f++ } END { print p + 0, f + 0 }'
+}
+
+# lane_failed NAME WHY JUNIT: what a lane that could not run reports, ctest's
+# report of one failed test, the lane itself, saying why.
+lane_failed() {
+  local dir
+  dir=$(mktemp -d)
+  printf 'add_test([=[%s_lane]=] /bin/sh -c [=[echo "$QZ_LANE_WHY" >&2; exit 1]=])\n' "${1//-/_}" >"$dir/CTestTestfile.cmake"
+  QZ_LANE_WHY=$2 ctest --test-dir "$dir" --output-junit "$3" >/dev/null
+  rm -rf "$dir"
 }
 
 total_pass=0 total_fail=0 lanes_failed=0
@@ -32,6 +44,7 @@ run_lane() {
   rm -f "$junit"
   "$@" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]} pass=0 fail=0
+  [ -s "$junit" ] || lane_failed "$name" "$(grep -a . "$log" | tail -n1)" "$junit"
   if [ -s "$junit" ]; then
     read -r pass fail < <(junit_counts "$junit")
     total_pass=$((total_pass + pass)); total_fail=$((total_fail + fail))
@@ -42,17 +55,18 @@ run_lane() {
   fi
 }
 
-run_lane i686-static ctest --preset i686 --output-junit "$root/build/i686-static.xml"
+run_lane i686-static ctest --preset static --output-junit "$root/build/i686-static.xml"
 run_lane x86_64-wine ctest --preset x86_64 --output-junit "$root/build/x86_64-wine.xml"
 # -- native lane: portable cores under the sanitizers, then the fuzzers
 QZ_NATIVE_JUNIT=$root/build/native.xml run_lane native native/run.sh
 # -- i686 lanes: the shipped build's tests at native speed under Wine 10's
-#    WoW64, then in a VM with 32-bit Wine, each beside its verdict in the
-#    x86_64 lane
-QZ_WOW64_JUNIT=$root/build/i686-wow64.xml QZ_WOW64_COMPARE=$root/build/x86_64-wine.xml \
-  run_lane i686-wow64 scripts/wow64/run-lane.sh
-QZ_VM_JUNIT=$root/build/i686-vm.xml QZ_VM_COMPARE=$root/build/x86_64-wine.xml \
-  run_lane i686-vm scripts/vm/run-lane.sh
+#    WoW64, then in a VM with 32-bit Wine 8, each beside the x86_64 lane
+echo "wow64: sha256 $(sha256sum build/i686/bin/qzutilities.dll | cut -d' ' -f1) of the DLL under test"
+run_lane i686-wow64 ctest --preset wow64 --output-junit "$root/build/i686-wow64.xml"
+run_lane i686-vm scripts/vm/run-lane.sh
+for lane in wow64 vm; do
+  scripts/compare-lanes.py $lane build/x86_64-wine.xml build/i686-$lane.xml || lanes_failed=$((lanes_failed + 1))
+done
 
 echo
 echo "lanes failed: $lanes_failed"

@@ -83,13 +83,14 @@ fi
 # guest finishes them with dpkg --configure -a when the prefix is made.
 # Beside Wine: the X server and pointer tool of the display tests, the X
 # extension libraries 32-bit Wine loads when they are there (as the host's
-# wine64 has them), and the 32-bit libfaketime for the midnight test.
+# wine64 has them), the 32-bit libfaketime for the midnight test, and CMake,
+# whose ctest runs the tests.
 DEBIAN_FRONTEND=noninteractive chroot "$root" apt-get install -y -q --no-install-recommends \
-  wine32:i386 libwine:i386 xvfb xdotool libfaketime:i386 \
+  wine32:i386 libwine:i386 xvfb xdotool libfaketime:i386 cmake \
   libxi6:i386 libxrandr2:i386 libxrender1:i386 libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 \
   libxcomposite1:i386 libxxf86vm1:i386 >>"$work/apt.log" 2>&1 ||
   log "apt-get install reported errors; finished in the guest"
-for f in /usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/Xvfb /usr/bin/xdotool \
+for f in /usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/Xvfb /usr/bin/xdotool /usr/bin/ctest \
   /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1; do
   [ -e "$root$f" ] || { tail -n 30 "$work/apt.log" >&2; echo "vm: $f missing in the image" >&2; exit 1; }
 done

@@ -44,23 +44,3 @@ qz_vm_boot() {
     -append "root=/dev/vda rootfstype=ext4 rw console=ttyS0 panic=1 init=/sbin/qz-init qz.mode=$mode" \
     "$@" </dev/null
 }
-
-# qz_junit_lane_failure LANE MESSAGE FILE: a JUnit report in FILE of one
-# failed case, the lane LANE itself ("i686-vm"), failing with MESSAGE: what a
-# lane that cannot run reports instead of its tests.
-qz_junit_lane_failure() {
-  local case=${1//-/_}_lane
-  mkdir -p "$(dirname "$3")"
-  printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
-    "<testsuite name=\"$1\" tests=\"1\" failures=\"1\" disabled=\"0\" skipped=\"0\" time=\"0\">" \
-    "  <testcase name=\"$case\" classname=\"$case\" time=\"0\" status=\"fail\">" \
-    "    <failure message=\"$(sed 's/&/\&amp;/g; s/</\&lt;/g; s/"/\&quot;/g' <<<"$2")\"/>" \
-    '  </testcase>' '</testsuite>' >"$3"
-}
-
-# qz_without_left_out LIST LEFT_OUT: the lines of a test list ("NAME<tab>...")
-# whose name is not among the LEFT_OUT lines ("NAME<tab>WHY").
-qz_without_left_out() {
-  awk -F'\t' -v skip="$(cut -f1 <<<"$2")" \
-    'BEGIN { n = split(skip, s, "\n"); for (i = 1; i <= n; i++) if (s[i] != "") k[s[i]] = 1 } !($1 in k)' "$1"
-}

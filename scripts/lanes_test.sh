@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# How a lane run fails: scripts/compare-lanes.py names each test that only one
+# lane has, that differs in verdict or has none, and honours what the lane's
+# preset leaves out; tests/lane_ready.sh names what a lane lacks to start.
+# The lanes are small CTest trees of true and false, their reports ctest's own.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+fails=0
+expect() {  # expect WHAT COMMAND...: COMMAND's output has each line of $want
+  local what=$1 out line; shift
+  out=$("$@" 2>&1)
+  while IFS= read -r line; do
+    grep -qF -- "$line" <<<"$out" || { echo "FAIL $what: no '$line' in:"; sed 's/^/  | /' <<<"$out"; fails=$((fails + 1)); }
+  done <<<"$want"
+}
+# tree DIR NAME=true|false...: a CTest tree of behaviour tests.
+tree() {
+  local dir=$1 t; shift; mkdir -p "$dir"
+  for t in "$@"; do
+    echo "add_test(${t%=*} ${t#*=})"
+    echo "set_tests_properties(${t%=*} PROPERTIES LABELS behaviour)"
+  done >"$dir/CTestTestfile.cmake"
+  ctest --test-dir "$dir" --output-junit "$dir/junit.xml" >/dev/null 2>&1
+}
+cat >"$tmp/CMakePresets.json" <<'J'
+{ "version": 6,
+  "configurePresets": [{ "name": "x86_64", "binaryDir": "${sourceDir}/x86_64" },
+                       { "name": "i686", "binaryDir": "${sourceDir}/i686" }],
+  "testPresets": [{ "name": "x86_64", "configurePreset": "x86_64" },
+                  { "name": "vm", "configurePreset": "i686",
+                    "filter": { "exclude": { "name": "^slow$" } } }] }
+J
+compare() { python3 "$root/scripts/compare-lanes.py" vm "$tmp/x86_64/junit.xml" "$tmp/i686/junit.xml" "$tmp"; }
+
+tree "$tmp/x86_64" same=true fails=false slow=true
+tree "$tmp/i686" same=true fails=false slow=true
+want="compare vm: 2 tests beside their x86_64 verdicts, 0 differences; left out here: 1"
+expect "same lanes" compare
+compare >/dev/null || { echo "FAIL same lanes: compare failed"; fails=$((fails + 1)); }
+
+tree "$tmp/x86_64" same=true fails=false slow=true gone=true
+tree "$tmp/i686" same=true fails=true slow=true extra=true
+want="compare vm: fails: passed in the vm lane, failed in the x86_64 lane
+compare vm: gone: only in the x86_64 lane
+compare vm: extra: only in the vm lane
+3 differences"
+expect "differing lanes" compare
+compare >/dev/null && { echo "FAIL differing lanes: compare passed"; fails=$((fails + 1)); }
+
+rm "$tmp/i686/junit.xml"; tree "$tmp/i686" same=true fails=false slow=true
+echo '<testsuite/>' >"$tmp/i686/junit.xml"
+want="compare vm: same: no verdict in the vm lane, passed in the x86_64 lane"
+expect "a lane without verdicts" compare
+
+want="the lane's Wine (/bin/false, QZ_WINE=/nowhere/wine) cannot run a program"
+expect "a Wine that cannot start" env QZ_WINE=/nowhere/wine "$root/tests/lane_ready.sh" wine /bin/false
+want="no X server for the display tests: Xvfb did not take connections"
+expect "no X server" env -u QZ_XVFB_DISPLAY QZ_XVFB_ERROR="Xvfb did not take connections" "$root/tests/lane_ready.sh" display
+want="the X server :4242 is gone"
+expect "an X server gone" env QZ_XVFB_DISPLAY=:4242 "$root/tests/lane_ready.sh" display
+
+[ "$fails" = 0 ] && echo "lane failures: all named"
+exit $(( fails > 0 ))
