@@ -14,8 +14,9 @@ source "$here/steps.sh"
 logs=$here/../build/logs
 demo=0; [ "${1:-}" = --demo ] && demo=1
 
-# The demo's: debootstrap makes the root; bison and g++ build Boost's b2.
-pkgs=(debootstrap bison g++ xz-utils python3)
+# The demo's: debootstrap makes the root; patch applies patches/boost, bison
+# and g++ build Boost's b2.
+pkgs=(debootstrap patch bison g++ xz-utils python3)
 if [ "$demo" = 0 ]; then
   pkgs+=(
     cmake ninja-build dpkg-dev
