@@ -90,8 +90,7 @@ boot() {
     -drive "file=$out/payload.tar,if=virtio,format=raw,readonly=on" \
     -drive "file=$out/results.img,if=virtio,format=raw" &
   local pid=$!
-  tail -n +1 -f --pid=$pid "$out/console.log" | tr -d '\r' | grep -a --line-buffered '^qz-guest: ' |
-    sed -u "s/^qz-guest: /  [vm] /"
+  tail -n +1 -f --pid=$pid "$out/console.log" | sed -u -n 's/\r//g; s/^qz-guest: /  [vm] /p'
   wait "$pid"
 }
 
