@@ -55,7 +55,8 @@ die() {
   exit 1
 }
 
-builder=${QZ_VM_IMAGE_BUILDER:-$here/build-image.sh}
+builder=("$root/scripts/make-root.sh" vm)
+[ -z "${QZ_VM_IMAGE_BUILDER:-}" ] || builder=("$QZ_VM_IMAGE_BUILDER")
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
 [ "$image_only" = 1 ] || rm -f "$junit"
 
@@ -82,14 +83,15 @@ ensure_image() {
     rm -rf --one-file-system "$image"
   fi
   if [ ! -d "$image" ]; then
-    # Images of other recipes, and builds that never finished, are stale.
+    echo "vm: building the guest image $image"
+    "${builder[@]}" "$image" || { exec 9>&-; return 1; }
+    # Once it is made, images of other recipes, and builds that never
+    # finished, are stale.
     local d
     for d in "$QZ_VM_CACHE"/vm-*; do
       [ -e "$d" ] || continue
       [ "$d" = "$image" ] || { echo "vm: removing stale $d"; rm -rf --one-file-system "$d"; }
     done
-    echo "vm: building the guest image $image"
-    "$builder" "$image" || { exec 9>&-; return 1; }
   fi
   exec 9>&-
 }

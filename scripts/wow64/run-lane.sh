@@ -81,7 +81,7 @@ QZ_LANE_NAME=i686-wow64 "$root/scripts/vm/report.sh" "$out/stage/tests.txt" "$ou
 status=${PIPESTATUS[0]}
 cp "$out/junit.xml" "$junit" 2>/dev/null || die "no report written"
 # Nothing of the root may be left mounted (each run's mounts were its own).
-if left=$(qz_mounts_under "$QZ_CACHE/wow64-"); then
+if left=$(qz_mounts_under "$QZ_WOW64_CACHE/wow64-"); then
   echo "wow64: something of the root is still mounted:"; echo "$left"
   status=1
 fi
