@@ -14,9 +14,9 @@ source "$here/steps.sh"
 logs=$here/../build/logs
 demo=0; [ "${1:-}" = --demo ] && demo=1
 
-# The demo's: debootstrap makes the root; patch applies patches/boost, bison
+# The demo's: mmdebstrap makes the root; patch applies patches/boost, bison
 # and g++ build Boost's b2.
-pkgs=(debootstrap patch bison g++ xz-utils python3)
+pkgs=(mmdebstrap patch bison g++ xz-utils python3)
 if [ "$demo" = 0 ]; then
   pkgs+=(
     cmake ninja-build dpkg-dev
@@ -45,7 +45,7 @@ source "$here/../versions.env"
 boost=${QZ_BOOST_VERSION%.*} libdeflate=$QZ_LIBDEFLATE_VERSION
 # KEY|WHAT IT DOES WHEN DONE|LABEL|COMMAND
 steps=("packages|installed|Debian packages for the $([ "$demo" = 1 ] && echo demo || echo build and the tests)|packages"
-       "root|built|Debian 13 root (Wine 10, clang and lld 19)|$here/wow64/build-root.sh"
+       "root|built|Debian 13 root (Wine 10, clang and lld 19)|$here/make-root.sh wow64"
        "boost-i686|built|Boost $boost for i686 (clang 19)|$here/build-boost.sh i686"
        "libdeflate-i686|built|libdeflate $libdeflate for i686 (clang 19)|$here/build-libdeflate.sh i686")
 [ "$demo" = 1 ] || steps+=(

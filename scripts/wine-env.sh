@@ -4,8 +4,9 @@
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 export QZ_CACHE
 export WINEPREFIX=${WINEPREFIX:-$QZ_CACHE/wine64-prefix}
-export WINEDEBUG=${WINEDEBUG:--all}
 qz_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$qz_root/scripts/wine.env"
+export WINEDEBUG=${WINEDEBUG:-$QZ_WINEDEBUG}
 
 qz_start_wine() {
   if [ ! -f "$WINEPREFIX/.qz-ready" ]; then

@@ -22,7 +22,8 @@ limit=${QZ_VM_TIMEOUT:-1200}
 junit=${QZ_VM_JUNIT:-$root/build/i686-vm.xml}
 t_start=$(date +%s)
 die() { echo "vm: $*" >&2; exit 1; }
-builder=${QZ_VM_IMAGE_BUILDER:-$here/build-image.sh}
+builder=("$root/scripts/make-root.sh" vm)
+[ -z "${QZ_VM_IMAGE_BUILDER:-}" ] || builder=("$QZ_VM_IMAGE_BUILDER")
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
 payload_only=0; [ "${1:-}" = --payload-only ] && payload_only=1
 [ "$image_only" = 1 ] || rm -f "$junit"
@@ -48,14 +49,15 @@ ensure_image() {
     rm -rf --one-file-system "$image"
   fi
   if [ ! -d "$image" ]; then
-    # Images of other recipes, and builds that never finished, are stale.
+    echo "vm: building the guest image $image"
+    "${builder[@]}" "$image" || { exec 9>&-; return 1; }
+    # Once it is made, images of other recipes, and builds that never
+    # finished, are stale.
     local d
     for d in "$QZ_VM_CACHE"/vm-*; do
       [ -e "$d" ] || continue
       [ "$d" = "$image" ] || { echo "vm: removing stale $d"; rm -rf --one-file-system "$d"; }
     done
-    echo "vm: building the guest image $image"
-    "$builder" "$image" || { exec 9>&-; return 1; }
   fi
   exec 9>&-
 }

@@ -1,16 +1,14 @@
 # Sourced by the VM scripts: where the guest image lives and how it boots.
 #
 # The image is cached outside the clone, in $QZ_VM_CACHE/vm-<stamp>/ (by
-# default the machine's cache folder, QZ_CACHE), where the stamp is a hash of
-# everything that decides what the image holds (the recipe scripts, the
-# guest's PID 1 and the kernel it boots with). A changed recipe therefore gets
-# a new folder, and the old ones are removed when it is made.
+# default the machine's cache folder, QZ_CACHE), where the stamp is the key of
+# its recipe (scripts/make-root.sh, which builds it: a hash of everything that
+# decides what the image holds, the guest's PID 1 and the kernel it boots
+# with included). A changed recipe therefore gets a new folder, and
+# scripts/vm/run-lane.sh removes the old ones once it is made.
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 QZ_VM_CACHE=${QZ_VM_CACHE:-$QZ_CACHE}
 qz_vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-
-# Bump to force every machine to rebuild its image.
-QZ_VM_RECIPE=2
 
 # The newest installed Debian kernel (linux-image-amd64): its version.
 qz_vm_kernel_version() {
@@ -20,12 +18,7 @@ qz_vm_kernel_version() {
   echo "$k"
 }
 
-qz_vm_stamp() {
-  local kver
-  kver=$(qz_vm_kernel_version) || return 1
-  { echo "$QZ_VM_RECIPE $kver"; cat "$qz_vm_dir/build-image.sh" "$qz_vm_dir/guest-init" "$qz_vm_dir/vm-lib.sh"; } |
-    sha256sum | cut -c1-12
-}
+qz_vm_stamp() { "$qz_vm_dir/../make-root.sh" --key vm; }
 
 # qz_vm_boot IMAGE_DIR MODE CONSOLE LIMIT_SECONDS [extra qemu args...]
 #   Boots the image's kernel with the guest's PID 1 in MODE. The serial

@@ -1,8 +1,9 @@
 # Sourced by the WoW64 scripts: where the Debian 13 root with Wine 10 and the
 # i686 toolchain lives.
 #
-# The root is cached outside the clone, in $QZ_CACHE/wow64-<suite>-wine<V>-r<recipe>/
-# (V: the Wine version it holds), with
+# The root is cached outside the clone, in $QZ_WOW64_CACHE/wow64-<key>/ (by
+# default the machine's cache folder, QZ_CACHE; the key is a hash of the
+# recipe, scripts/make-root.sh, which builds it), with
 #   root/    the Debian minbase system (Wine, its 32-bit Windows DLLs, Xvfb,
 #            xdotool, libfaketime; clang and lld 19 with Debian 13's
 #            MinGW-w64 runtime, CMake, Ninja, GoogleTest, utfcpp, zlib),
@@ -10,29 +11,16 @@
 #   prefix/  the Wine prefix, made once; every run sees it through an
 #            overlay of its own, so runs neither share nor change it
 #   probe32  a small native program: can this kernel run 32-bit code?
-#   ready    written last: suite, Wine version, recipe, file counts
+#   ready    written last: suite, Wine version, key, file counts
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
-QZ_WOW64_SUITE=trixie
-# Bump to make every machine build its root anew.
-QZ_WOW64_RECIPE=3
-# The toolchain of the shipped DLL, by Debian 13 package and version: a root
-# whose suite offers another version is refused (the same commit must give
-# the same DLL on every machine; a new version needs a new recipe).
-QZ_ROOT_TOOLCHAIN=(
-  clang-19=1:19.1.7-3+b1
-  lld-19=1:19.1.7-3+b1
-  g++-mingw-w64-i686-posix=14.2.0-19+27+b1
-  mingw-w64-i686-dev=12.0.0-5
-)
+QZ_WOW64_CACHE=${QZ_WOW64_CACHE:-$QZ_CACHE}
 
-# qz_wow64_dir: prints the cached root's folder of this suite and recipe
-# (the newest, if several Wine versions are there); fails when there is none.
+# qz_wow64_dir: prints the folder of the cached root of this recipe; fails
+# when there is none.
 qz_wow64_dir() {
-  local d found=
-  for d in "$QZ_CACHE"/wow64-"$QZ_WOW64_SUITE"-wine*-r"$QZ_WOW64_RECIPE"; do
-    [ -f "$d/ready" ] && found=$d
-  done
-  [ -n "$found" ] && echo "$found"
+  local d
+  d=$QZ_WOW64_CACHE/wow64-$("$(dirname "${BASH_SOURCE[0]}")/../make-root.sh" --key wow64) || return 1
+  [ -f "$d/ready" ] && echo "$d"
 }
 
 # qz_mounts_under PREFIX: prints the mount points whose path (with a slash

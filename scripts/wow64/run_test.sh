@@ -17,7 +17,7 @@ expect() {  # expect STATUS PATTERN COMMAND...: the status, and PATTERN in what 
   else echo "FAIL: $*: status $rc (want $want), printed: $out"; fails=$((fails + 1)); fi
 }
 expect 125 '^wow64-run: no Wine 10 root in /nonexistent \(run scripts/setup.sh\)$' \
-  env QZ_CACHE=/nonexistent "$run" cmd /c exit
+  env QZ_WOW64_CACHE=/nonexistent "$run" cmd /c exit
 expect 125 '^wow64-run: usage' "$run"
 expect 125 '^wow64-run: no program /nonexistent/game\.exe$' "$run" /nonexistent/game.exe
 expect 125 'neither a file nor one of Wine' "$run" no_such_program

@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# make-root.sh wow64 | make-root.sh vm DEST | make-root.sh --key KIND
+#   Builds one of the project's two Debian roots with mmdebstrap, from the
+#   Debian mirror of this machine's apt sources (the host's own apt sources and
+#   packages are left alone), each in mount and PID namespaces of its own.
+#   wow64  Debian 13 amd64, where scripts/wow64-run runs Windows programs, 32-bit
+#          ones included, under Wine 10's WoW64 mode (the 32-bit Windows code
+#          runs natively in a 64-bit process, all this machine's kernel offers),
+#          and scripts/root-run the shipped DLL's toolchain: clang and lld 19
+#          against Debian 13's MinGW-w64 runtime, at the versions versions.env
+#          pins. Cached in $QZ_WOW64_CACHE/wow64-<key>/ (scripts/wow64/lib.sh
+#          says what it holds); the roots of other keys go once it is made.
+#   vm     the guest of the i686 VM lane: Debian 12 amd64 with i386, 32-bit
+#          Wine, its PID 1 (scripts/vm/guest-init) and CMake (the guest runs
+#          ctest), as a disk booted once to make the Wine prefix. DEST (which
+#          must not exist; scripts/vm/run-lane.sh keeps the images, in
+#          $QZ_VM_CACHE/vm-<key>) gets disk.qcow2, vmlinuz, initrd.img and,
+#          last, ready (their checksums).
+#   --key  prints the key: a hash of the recipe (this script, scripts/wine.env,
+#          the pinned versions, and what else goes into that root).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+self=$here/$(basename "$0")
+source "$here/../versions.env"
+source "$here/wine.env"
+source "$here/wow64/lib.sh"
+source "$here/vm/vm-lib.sh"
+die() { echo "make-root: $*" >&2; exit 1; }
+usage="usage: make-root.sh wow64 | make-root.sh vm DEST | make-root.sh --key wow64|vm"
+
+mode=build
+case "${1:-}" in --key|--hook) mode=${1#--}; shift ;; esac
+kind=${1:-}
+case "$kind" in
+  wow64)
+    suites=trixie tools="gcc python3"
+    # Beside Wine: time zones (TZ), the X server and pointer tool of the
+    # display tests, the X extension libraries Wine loads when they are there,
+    # and the 64-bit libfaketime (the Unix side is 64-bit) for the midnight
+    # test. The toolchain: clang, lld and LLVM's binary tools (llvm-dlltool,
+    # llvm-pdbutil, llvm-readobj, llvm-windres), GCC 14's MinGW-w64 runtime
+    # and binutils, and what the build takes from Debian.
+    packages="wine64 libwine tzdata xvfb xdotool libfaketime libxi6 libxrandr2 libxrender1 libxcursor1
+      libxfixes3 libxinerama1 libxcomposite1 libxxf86vm1 libfreetype6
+      clang-19 lld-19 llvm-19 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 cmake ninja-build
+      googletest libutfcpp-dev libz-mingw-w64-dev unzip"
+    files="/usr/lib/wine/wine64 /usr/lib/wine/wineserver /usr/bin/Xvfb /usr/bin/xdotool /usr/bin/clang-19
+      /usr/lib/llvm-19/bin/ld.lld /usr/bin/llvm-pdbutil-19 /usr/bin/cmake /usr/src/googletest/CMakeLists.txt
+      /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1 /usr/share/zoneinfo/Asia/Tokyo
+      /usr/lib/x86_64-linux-gnu/wine/i386-windows/kernel32.dll"
+    recipe() { echo "$QZ_ROOT_TOOLCHAIN"; cat "$here/comdat-symbols.py" "$here/wow64/probe32.c"; } ;;
+  vm)
+    suites="bookworm bookworm-updates" tools="qemu-img qemu-system-x86_64"
+    # Beside 32-bit Wine: the X server and pointer tool of the display tests,
+    # the X extension libraries 32-bit Wine loads when they are there (as the
+    # host's wine64 has them), and the 32-bit libfaketime for the midnight test.
+    packages="wine32:i386 xvfb xdotool libfaketime:i386 libxi6:i386 libxrandr2:i386 libxrender1:i386
+      libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 libxxf86vm1:i386 cmake"
+    files="/usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/Xvfb /usr/bin/xdotool /usr/bin/ctest
+      /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
+    # The guest boots this machine's kernel.
+    recipe() { echo "$QZ_VM_WINE"; qz_vm_kernel_version; cat "$here/vm/guest-init"; } ;;
+  *) die "$usage" ;;
+esac
+key() { { cat "$self" "$here/wine.env"; recipe; } | sha256sum | cut -c1-12; }
+
+# What the suites serve, as apt in the root sees it (mmdebstrap's hooks).
+served() { APT_CONFIG=$MMDEBSTRAP_APT_CONFIG apt-cache policy "$1" | sed -n 's/^ *Candidate: //p'; }
+pinned() {  # pinned PACKAGE VERSION
+  local have; have=$(served "$1")
+  [ "$have" = "$2" ] || die "Debian ${suites%% *} serves $1 ${have:-(none)}, but versions.env pins $2: a new version needs a new pin"
+}
+
+# Run by mmdebstrap: STAGE ROOT. "extract" comes once the package lists are
+# there, before anything is installed: a wrong version stops the build early.
+hook() {
+  local stage=$1 r=$2 p f
+  case $kind-$stage in
+    wow64-extract)
+      for p in $QZ_ROOT_TOOLCHAIN; do pinned "${p%%=*}" "${p#*=}"; done
+      # Debian 13's wine64 alone runs only 64-bit programs: its libwine ships
+      # an empty i386-windows folder. The 32-bit Windows DLLs are those of
+      # libwine:i386 of the same version, unpacked into that folder below
+      # (never installed: its Unix half is 32-bit).
+      local wine; wine=$(served wine64)
+      for p in libwine libwine:i386; do
+        [ "$(served $p)" = "$wine" ] ||
+          die "Debian ${suites%% *} serves wine64 $wine but $p $(served $p): the 32-bit DLLs must be the same version as the 64-bit Wine"
+      done ;;
+    vm-extract) pinned wine32:i386 "$QZ_VM_WINE" ;;
+    wow64-customize)
+      local work=$QZ_ROOT_WORK pe32=usr/lib/i386-linux-gnu/wine/i386-windows
+      (cd "$work" && APT_CONFIG=$MMDEBSTRAP_APT_CONFIG apt-get download -q \
+        "libwine:i386=$(chroot "$r" dpkg-query -W -f='${Version}' wine64)") >"$work/apt.log" 2>&1 ||
+        { cat "$work/apt.log" >&2; die "cannot download libwine:i386"; }
+      dpkg-deb -x "$work"/libwine_*_i386.deb "$work/libwine-i386"
+      [ -f "$work/libwine-i386/$pe32/kernel32.dll" ] || die "libwine:i386 holds no i386-windows files"
+      cp -a "$work/libwine-i386/$pe32/." "$r/usr/lib/x86_64-linux-gnu/wine/i386-windows/"
+      rm -rf "$work"/libwine*
+      chroot "$r" dpkg --remove-architecture i386
+      # GCC's runtime archives, as lld needs them: the unwind records of their
+      # COMDAT functions get back the section symbols the distribution's strip
+      # removed (scripts/comdat-symbols.py says why), so exceptions unwind
+      # through libstdc++ in the DLL that lld links.
+      python3 "$here/comdat-symbols.py" "$r"/usr/lib/gcc/i686-w64-mingw32/*-posix/*.a >"$work/comdat.log" ||
+        { cat "$work/comdat.log" >&2; die "cannot mend GCC's archives"; }
+      for p in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do
+        chroot "$r" i686-w64-mingw32-ranlib "${p#"$r"}"
+      done
+      # Mount points of every run (scripts/wow64/enter.sh).
+      mkdir -p "$r/opt/qz/prefix" "$r/opt/qz/scratch" ;;
+    vm-customize)
+      install -m 0755 "$here/vm/guest-init" "$r/sbin/qz-init"
+      install -D -m 0644 "$here/wine.env" "$r/etc/qz/wine.env"
+      echo qz-guest >"$r/etc/hostname" ;;
+  esac
+  [ "$stage" != customize ] || for f in $files; do [ -e "$r$f" ] || die "$f missing in the root"; done
+}
+
+case $mode in
+  key) key; exit ;;
+  hook) hook "$2" "$3"; exit ;;
+esac
+[ "$(id -u)" = 0 ] || die "building a root needs root (mmdebstrap, chroot)"
+for tool in mmdebstrap $tools; do
+  command -v "$tool" >/dev/null || die "$tool missing (scripts/setup.sh installs it)"
+done
+mirror=$("$here/debian-mirror.sh" || true)
+[ -n "$mirror" ] || die "no Debian mirror in the apt sources"
+t_start=$(date +%s)
+log() { echo "$kind root [$(( $(date +%s) - t_start ))s]: $*"; }
+
+if [ "$kind" = wow64 ]; then
+  [ $# = 1 ] || die "$usage"
+  final=$QZ_WOW64_CACHE/wow64-$(key)
+  mkdir -p "$QZ_WOW64_CACHE"
+  exec 9>"$QZ_WOW64_CACHE/wow64.lock"
+  flock 9
+  if [ -f "$final/ready" ]; then echo "wow64 root: cached in $final ($(grep '^wine ' "$final/ready"))"; exit 0; fi
+else
+  [ $# = 2 ] || die "$usage"
+  final=$2
+  [ ! -e "$final" ] || die "$final exists"
+fi
+work=$final.tmp.$$
+trap 'rm -rf --one-file-system "$work"' EXIT
+rm -rf --one-file-system "$work"; mkdir -p "$work"
+
+sources=()
+for s in $suites; do sources+=("deb $mirror $s main"); done
+log "mmdebstrap (minbase $suites, amd64 and i386, with" $packages")"
+# Documentation and manual pages are not unpacked at all.
+QZ_ROOT_WORK=$work mmdebstrap --mode=unshare --variant=minbase --architectures=amd64,i386 \
+  --include="$(echo $packages)" --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
+  --extract-hook="\"$self\" --hook $kind extract \"\$1\"" --customize-hook="\"$self\" --hook $kind customize \"\$1\"" \
+  "${suites%% *}" "$work/root" "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 ||
+  { grep '^make-root:' "$work/mmdebstrap.log" >&2 || tail -n 30 "$work/mmdebstrap.log" >&2; exit 1; }
+root=$work/root
+
+if [ "$kind" = wow64 ]; then
+  log "the probe for 32-bit code"
+  gcc -O2 -Wall -Werror -o "$work/probe32" "$here/wow64/probe32.c"
+  "$work/probe32" || echo "wow64 root: this kernel cannot run 32-bit code; only 64-bit programs will run" >&2
+
+  log "the Wine prefix"
+  # Made as every run will see it: the same paths, no display.
+  mkdir -p "$work/prefix"
+  env -u DISPLAY WINEDEBUG="$QZ_WINEDEBUG" WINEDLLOVERRIDES="$QZ_WINEDLLOVERRIDES" \
+    unshare --mount --pid --fork --kill-child --propagation private -- \
+    "$here/wow64/enter.sh" "$work" setup / /usr/lib/wine/wine64 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || true
+  for f in system.reg drive_c/windows/system32/kernel32.dll drive_c/windows/syswow64/kernel32.dll; do
+    [ -f "$work/prefix/$f" ] || { tail -n 30 "$work/wineboot.log" >&2; die "the prefix has no $f"; }
+  done
+  # Most of the prefix is copies of Wine's own DLLs: link them instead (runs
+  # see the prefix through an overlay, so none of them writes to these).
+  log "hard links: $(hardlink -c "$work/prefix" "$root/usr/lib/x86_64-linux-gnu/wine" 2>&1 | grep -E '^Saved' | tr -s ' ' ' ')"
+  {
+    echo "suite $suites"
+    echo "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64)"
+    echo "key $(key)"
+    echo "i386-windows $(find "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows" -maxdepth 1 -type f | wc -l) files"
+    echo "built $(date -u +%Y-%m-%dT%H:%M:%SZ) in $(( $(date +%s) - t_start ))s"
+  } >"$work/ready"
+else
+  kver=$(qz_vm_kernel_version)
+  cp "/boot/vmlinuz-$kver" "$work/vmlinuz"
+  if [ -f "/boot/initrd.img-$kver" ]; then cp "/boot/initrd.img-$kver" "$work/initrd.img"
+  else mkinitramfs -o "$work/initrd.img" "$kver"; fi
+  log "disk image"
+  mke2fs -q -t ext4 -L qzroot -d "$root" "$work/disk.raw" 4G
+  qemu-img convert -O qcow2 "$work/disk.raw" "$work/disk.qcow2"
+  rm -rf --one-file-system "$work/disk.raw" "$root"
+
+  log "first boot: the Wine prefix"
+  rc=0
+  qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-1800}" \
+    -drive "file=$work/disk.qcow2,if=virtio,format=qcow2,discard=unmap" || rc=$?
+  if [ "$rc" != 0 ] || ! grep -q '^qz-guest: setup ok' "$work/setup-console.log"; then
+    tail -n 80 "$work/setup-console.log" >&2
+    die "the first boot did not finish (status $rc); its console is above"
+  fi
+  grep '^qz-guest: setup ok' "$work/setup-console.log" | sed 's/^qz-guest: /vm root: /'
+  qemu-img convert -O qcow2 "$work/disk.qcow2" "$work/disk.compact.qcow2"
+  mv "$work/disk.compact.qcow2" "$work/disk.qcow2"
+  (cd "$work" && sha256sum disk.qcow2 vmlinuz initrd.img >ready)
+fi
+rm -f "$work"/*.log
+rm -rf --one-file-system "$final"
+mv "$work" "$final"
+trap - EXIT
+if [ "$kind" = wow64 ]; then
+  # Roots of other recipes are stale (a build of this cache holds the lock).
+  for d in "$QZ_WOW64_CACHE"/wow64-*; do
+    [ "$d" = "$final" ] || { echo "wow64 root: removing stale $d"; rm -rf --one-file-system "$d"; }
+  done
+fi
+log "built $final ($(du -sh "$final" | cut -f1))"

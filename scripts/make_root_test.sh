@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Checks scripts/make-root.sh on a copy of the scripts and versions.env:
+#   - each root's cache key changes with its recipe (the script, the Wine
+#     environment, its pinned versions, the files that go into it) and with
+#     nothing else, and qz_wow64_dir finds the root of the current key alone;
+#   - a pinned version that the suite does not serve stops the build early,
+#     naming both versions, and leaves nothing in the cache (this part reaches
+#     the Debian mirror and runs as root; QZ_ROOT_TEST_OFFLINE=1 leaves it out).
+set -uo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+tree=$tmp/tree
+mkdir -p "$tree" && cp -a "$src/scripts" "$src/versions.env" "$tree/"
+fails=0
+check() {  # check WHAT COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; fails=$((fails + 1)); fi
+}
+key() { "$tree/scripts/make-root.sh" --key "$1"; }
+wow64=$(key wow64) vm=$(key vm)
+check "keys are 12 hex digits" bash -c "[[ '$wow64' =~ ^[0-9a-f]{12}\$ && '$vm' =~ ^[0-9a-f]{12}\$ ]]"
+check "the two roots have keys of their own" test "$wow64" != "$vm"
+check "a key is the same when nothing changed" test "$(key wow64) $(key vm)" = "$wow64 $vm"
+
+# changes WHAT EDIT WOW64 VM: after the shell command EDIT (run in the copy),
+# the wow64 and vm keys have changed (1) or not (0); the copy is then put back.
+changes() {
+  local what=$1 edit=$2 want="$3 $4" got
+  cp -a "$tree" "$tmp/saved"
+  (cd "$tree" && eval "$edit")
+  got="$([ "$(key wow64)" != "$wow64" ] && echo 1 || echo 0) $([ "$(key vm)" != "$vm" ] && echo 1 || echo 0)"
+  check "$what changes the keys wow64 vm: $want (got $got)" test "$got" = "$want"
+  rm -rf "$tree" && mv "$tmp/saved" "$tree"
+}
+changes "the recipe script" "echo '# a change' >>scripts/make-root.sh" 1 1
+changes "the Wine environment" "sed -i 's/^QZ_WINEDEBUG=.*/QZ_WINEDEBUG=err+all/' scripts/wine.env" 1 1
+changes "a toolchain pin" "sed -i 's/clang-19=1:19[^ ]*/clang-19=1:19.1.8-1/' versions.env" 1 0
+changes "the guest's Wine pin" "sed -i 's/^QZ_VM_WINE=.*/QZ_VM_WINE=8.0.1~repack-1/' versions.env" 0 1
+changes "the guest's PID 1" "echo '# a change' >>scripts/vm/guest-init" 0 1
+changes "the archive mend" "echo '# a change' >>scripts/comdat-symbols.py" 1 0
+changes "the 32-bit probe" "echo '/* a change */' >>scripts/wow64/probe32.c" 1 0
+changes "Boost's version" "sed -i 's/^QZ_BOOST_VERSION=.*/QZ_BOOST_VERSION=1.83.0/' versions.env" 0 0
+changes "a lane script" "echo '# a change' >>scripts/wow64/run-lane.sh; echo '# a change' >>scripts/vm/run-lane.sh" 0 0
+
+# qz_wow64_dir: the folder of this key, when it is complete; no other.
+dir_of() { (QZ_WOW64_CACHE=$tmp/cache; source "$tree/scripts/wow64/lib.sh"; qz_wow64_dir); }
+mkdir -p "$tmp/cache/wow64-$wow64" "$tmp/cache/wow64-0123456789ab" "$tmp/cache/wow64-trixie-wine10.0~repack-6-r3"
+touch "$tmp/cache/wow64-0123456789ab/ready" "$tmp/cache/wow64-trixie-wine10.0~repack-6-r3/ready"
+check "no root while this key's folder is unfinished" test -z "$(dir_of)"
+touch "$tmp/cache/wow64-$wow64/ready"
+check "the root of this key once it is ready" test "$(dir_of)" = "$tmp/cache/wow64-$wow64"
+
+# refused WHAT KIND [DEST]: after the edit of versions.env, the build fails
+# within a few minutes, naming the pinned version and the one served.
+refused() {
+  local what=$1 edit=$2 pattern=$3 out rc start took; shift 3
+  sed -i "$edit" "$tree/versions.env"
+  start=$(date +%s)
+  out=$(QZ_WOW64_CACHE=$tmp/pins "$tree/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
+  took=$(( $(date +%s) - start ))
+  if [ "$rc" != 0 ] && grep -qE "$pattern" <<<"$out" && [ "$took" -lt 600 ]; then
+    echo "ok: $what refused after ${took}s: $(grep -E "$pattern" <<<"$out")"
+  else
+    echo "FAIL: $what: status $rc after ${took}s, printed:"; sed 's/^/    | /' <<<"$out"; fails=$((fails + 1))
+  fi
+  check "$what leaves nothing but the lock" test -z "$(find "$tmp/pins" -mindepth 1 ! -name wow64.lock)"
+}
+if [ "${QZ_ROOT_TEST_OFFLINE:-}" = 1 ]; then
+  echo "QZ_ROOT_TEST_OFFLINE=1: the refusals of pinned versions not checked"
+elif [ "$(id -u)" != 0 ]; then
+  echo "FAIL: the refusals of pinned versions need root (or QZ_ROOT_TEST_OFFLINE=1)"; fails=$((fails + 1))
+else
+  mkdir -p "$tmp/pins"
+  refused "a toolchain version Debian 13 does not serve" 's/clang-19=1:19[^ ]*/clang-19=1:19.0.0-0qz1/' \
+    '^make-root: Debian trixie serves clang-19 1:[0-9][^ ]*, but versions.env pins 1:19\.0\.0-0qz1' wow64
+  refused "a guest Wine version Debian 12 does not serve" 's/^QZ_VM_WINE=.*/QZ_VM_WINE=7.0~qz1/' \
+    '^make-root: Debian bookworm serves wine32:i386 [0-9][^ ]*, but versions.env pins 7\.0~qz1' vm "$tmp/pins/vm-image"
+fi
+echo "$fails failed"
+[ "$fails" = 0 ]
