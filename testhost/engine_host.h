@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "include/qzutilities.h"
+
 namespace qz::test {
 
 // The library, loaded once per process and never unloaded (as the engine does).
@@ -36,6 +38,13 @@ public:
 private:
     HMODULE module_;
 };
+
+// The export `name` of a Library, typed by its prototype in the public header:
+// QZ_FN(Library::get(), QZ_strtol)("0x1F"). The tests and the demo look the
+// exports up this way, so a prototype that changes changes their calls too;
+// only a call that means to push other arguments, as a script may, names a
+// type of its own.
+#define QZ_FN(lib, name) ((lib).template fn<decltype(&::name)>(#name))
 
 class EngineHost {
 public:
