@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/number.h"
 #include "include/qzutilities.h"
 
 namespace qz::test {
@@ -49,7 +50,7 @@ private:
 class EngineHost {
 public:
     enum class Lookup { answer, null_for_all };
-    using Number = std::int32_t;
+    using Number = qz::host::Number;
 
     struct VarCall {
         std::string format;
