@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "demo/demo.h"
+#include "host/number.h"
 
 namespace qz::demo {
 namespace {
@@ -52,7 +53,7 @@ bool register_command(const char* name, const char* usage, CommandFn fn) {
 void print_diag(Context& ctx) {
     for (const auto& text : ctx.host.diag_calls()) std::printf("  diag     \"%s\"\n", text.c_str());
     for (const auto& v : ctx.host.diag_var_calls())
-        std::printf("  diag_var \"%s\", %d (= %g)\n", v.format.c_str(), v.value, v.value / 1024.0);
+        std::printf("  diag_var \"%s\", %d (= %g)\n", v.format.c_str(), v.value, qz::host::to_double(v.value));
     ctx.host.clear_records();
 }
 

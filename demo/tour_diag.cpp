@@ -9,9 +9,7 @@
 
 namespace {
 
-using Query = std::int32_t(__cdecl*)(const char* const*, std::int32_t, std::int32_t);
-using DiagProcess = void(__cdecl*)();
-using DiagModule = void(__cdecl*)(const char*);
+using Query = decltype(&::QZ_IsProcess);  // QZ_IsModule's type too
 
 constexpr std::int32_t kStride = 64;
 
@@ -31,8 +29,8 @@ std::string own_exe_name() {
 }
 
 void tour(qz::demo::Context& ctx) {
-    auto is_process = ctx.lib.fn<Query>("QZ_IsProcess");
-    auto is_module = ctx.lib.fn<Query>("QZ_IsModule");
+    auto is_process = QZ_FN(ctx.lib, QZ_IsProcess);
+    auto is_module = QZ_FN(ctx.lib, QZ_IsModule);
     const std::string me = own_exe_name();
     std::string shouted = me;
     for (char& c : shouted)
@@ -52,13 +50,13 @@ void tour(qz::demo::Context& ctx) {
     }());
     // The scan's empty entry, with arguments as a script might push them, and without.
     ctx.lib.fn<void(__cdecl*)(const char*, std::int32_t)>("QZ_OutsideOfWhiteListModules")(me.c_str(), 1);
-    ctx.lib.fn<void(__cdecl*)()>("QZ_OutsideOfWhiteListModules")();
+    QZ_FN(ctx.lib, QZ_OutsideOfWhiteListModules)();
     std::printf("QZ_OutsideOfWhiteListModules(\"%s\", 1), QZ_OutsideOfWhiteListModules(): returned, did nothing\n",
                 me.c_str());
 }
 
 int command_processes(qz::demo::Context& ctx, int, char**) {
-    ctx.lib.fn<DiagProcess>("QZ_DiagProcess")();
+    QZ_FN(ctx.lib, QZ_DiagProcess)();
     qz::demo::print_diag(ctx);
     return 0;
 }
@@ -68,7 +66,7 @@ int command_modules(qz::demo::Context& ctx, int argc, char** argv) {
         std::fprintf(stderr, "usage: qzhost modules NAME\n");
         return 2;
     }
-    ctx.lib.fn<DiagModule>("QZ_DiagModule")(argv[0]);
+    QZ_FN(ctx.lib, QZ_DiagModule)(argv[0]);
     qz::demo::print_diag(ctx);
     return 0;
 }

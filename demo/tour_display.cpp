@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "demo/demo.h"
+#include "host/number.h"
 #include "testhost/fake_d3d9.h"
 
 namespace {
 
-using SetGamma = void(__cdecl*)(std::int32_t, std::int32_t, std::int32_t);
-using Ramp = void(__cdecl*)(std::int32_t*, std::int32_t*, std::int32_t*);
+using qz::host::from_real;
+using qz::host::to_int;
+using qz::host::to_number;
 
 // The demo host has no real device: a stand-in records the ramps it is given.
 void print_ramp(const D3DGAMMARAMP& r) {
@@ -25,21 +27,21 @@ void print_ramp(const D3DGAMMARAMP& r) {
 void tour(qz::demo::Context& ctx) {
     qz::test::FakeD3DDevice9 device;
     ctx.host.set_device(static_cast<IDirect3DDevice9*>(&device));
-    ctx.lib.fn<SetGamma>("set_gamma")(1024, 2048, 512);
+    QZ_FN(ctx.lib, set_gamma)(to_number(1), to_number(2), from_real(0.5));
     std::printf("set_gamma(1.0, 2.0, 0.5) on a stand-in device sets:\n");
     print_ramp(device.ramp);
 
     std::vector<std::int32_t> r(256), g(256), b(256);
-    ctx.lib.fn<Ramp>("get_gamma_ramp")(r.data(), g.data(), b.data());
-    std::printf("get_gamma_ramp: red[255] = %d (%d.0 as a host number), green[64] = %d\n", r[255], r[255] >> 10,
+    QZ_FN(ctx.lib, get_gamma_ramp)(r.data(), g.data(), b.data());
+    std::printf("get_gamma_ramp: red[255] = %d (%d.0 as a host number), green[64] = %d\n", r[255], to_int(r[255]),
                 g[64]);
     device.ramp = {};
-    ctx.lib.fn<Ramp>("set_gamma_ramp")(r.data(), g.data(), b.data());
+    QZ_FN(ctx.lib, set_gamma_ramp)(r.data(), g.data(), b.data());
     std::printf("set_gamma_ramp with those arrays reinstalls red[255] = %u\n", device.ramp.red[255]);
 
     ctx.host.set_device(nullptr);
     std::printf("set_gamma_ramp with no device writes to the host's log:\n");
-    ctx.lib.fn<Ramp>("set_gamma_ramp")(r.data(), g.data(), b.data());
+    QZ_FN(ctx.lib, set_gamma_ramp)(r.data(), g.data(), b.data());
 }
 
 int command_gamma(qz::demo::Context& ctx, int argc, char** argv) {
@@ -48,10 +50,10 @@ int command_gamma(qz::demo::Context& ctx, int argc, char** argv) {
         return 2;
     }
     std::int32_t h[3];
-    for (int i = 0; i < 3; ++i) h[i] = static_cast<std::int32_t>(std::atof(argv[i]) * 1024.0);
+    for (int i = 0; i < 3; ++i) h[i] = from_real(std::atof(argv[i]));
     qz::test::FakeD3DDevice9 device;
     ctx.host.set_device(static_cast<IDirect3DDevice9*>(&device));
-    ctx.lib.fn<SetGamma>("set_gamma")(h[0], h[1], h[2]);
+    QZ_FN(ctx.lib, set_gamma)(h[0], h[1], h[2]);
     ctx.host.set_device(nullptr);
     print_ramp(device.ramp);
     return 0;

@@ -9,16 +9,11 @@
 
 namespace {
 
-using Crc = std::int32_t(__cdecl*)(const char*);
-using Size = std::int32_t(__cdecl*)(const char*);
-using Date = const char*(__cdecl*)(const char*);
-using Exec = std::int32_t(__cdecl*)(const char*, const char*);
-
 void tour(qz::demo::Context& ctx) {
-    auto crc = ctx.lib.fn<Crc>("QZ_Crc_Calculate");
-    auto size = ctx.lib.fn<Size>("QZ_Crc_Filesize");
-    auto date = ctx.lib.fn<Date>("QZ_GetLastWriteTime");
-    auto exec = ctx.lib.fn<Exec>("QZ_Exec");
+    auto crc = QZ_FN(ctx.lib, QZ_Crc_Calculate);
+    auto size = QZ_FN(ctx.lib, QZ_Crc_Filesize);
+    auto date = QZ_FN(ctx.lib, QZ_GetLastWriteTime);
+    auto exec = QZ_FN(ctx.lib, QZ_Exec);
     const char* name = "qz_tour_digits.txt";
     { std::ofstream(name, std::ios::binary) << "123456789"; }
     const std::int32_t c = crc(name);
@@ -39,8 +34,8 @@ int command_crc(qz::demo::Context& ctx, int argc, char** argv) {
         std::fprintf(stderr, "usage: qzhost crc FILE...\n");
         return 2;
     }
-    auto crc = ctx.lib.fn<Crc>("QZ_Crc_Calculate");
-    auto size = ctx.lib.fn<Size>("QZ_Crc_Filesize");
+    auto crc = QZ_FN(ctx.lib, QZ_Crc_Calculate);
+    auto size = QZ_FN(ctx.lib, QZ_Crc_Filesize);
     for (int i = 0; i < argc; ++i) {
         const std::int32_t c = crc(argv[i]);
         std::printf("%08X %11d %10d %s\n", static_cast<unsigned>(c), c, size(argv[i]), argv[i]);
@@ -53,7 +48,7 @@ int command_date(qz::demo::Context& ctx, int argc, char** argv) {
         std::fprintf(stderr, "usage: qzhost date FILE\n");
         return 2;
     }
-    const char* d = ctx.lib.fn<Date>("QZ_GetLastWriteTime")(argv[0]);
+    const char* d = QZ_FN(ctx.lib, QZ_GetLastWriteTime)(argv[0]);
     if (!d) {
         qz::demo::print_diag(ctx);
         return 1;
@@ -67,7 +62,7 @@ int command_exec(qz::demo::Context& ctx, int argc, char** argv) {
         std::fprintf(stderr, "usage: qzhost exec FILE [VERB]\n");
         return 2;
     }
-    const std::int32_t r = ctx.lib.fn<Exec>("QZ_Exec")(argc > 1 ? argv[1] : nullptr, argv[0]);
+    const std::int32_t r = QZ_FN(ctx.lib, QZ_Exec)(argc > 1 ? argv[1] : nullptr, argv[0]);
     std::printf("%d\n", r);
     return r > 32 ? 0 : 1;
 }

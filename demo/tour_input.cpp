@@ -7,12 +7,6 @@
 
 namespace {
 
-using KeyDownFn = std::int32_t(__cdecl*)(std::uint32_t, std::int32_t, wchar_t*, std::uint32_t);
-using KeyNameFn = std::int32_t(__cdecl*)(std::int32_t, wchar_t*, std::int32_t);
-using ListenFn = std::int32_t(__cdecl*)(HWND);
-using GetMouseFn = std::int32_t(__cdecl*)(std::int32_t*, std::int32_t*);
-using VoidFn = void(__cdecl*)();
-
 void set_shift(bool down) {
     BYTE state[256] = {};
     GetKeyboardState(state);
@@ -21,8 +15,8 @@ void set_shift(bool down) {
 }
 
 void tour(qz::demo::Context& ctx) {
-    auto key_name = ctx.lib.fn<KeyNameFn>("Key_ScancodeToName");
-    auto key_down = ctx.lib.fn<KeyDownFn>("KeyDown");
+    auto key_name = QZ_FN(ctx.lib, Key_ScancodeToName);
+    auto key_down = QZ_FN(ctx.lib, KeyDown);
     for (std::int32_t code : {0x1C, 0x11C, 0x1E, 0x39, 0x01}) {
         wchar_t name[64];
         const std::int32_t n = key_name(code, name, 64);
@@ -46,9 +40,9 @@ int command_mouse(qz::demo::Context& ctx, int argc, char** argv) {
     const int child = qz::test::run_on_own_desktop();
     if (child >= 0) return child;
 
-    auto listen = ctx.lib.fn<ListenFn>("QZ_ListenMouse");
-    auto get = ctx.lib.fn<GetMouseFn>("QZ_GetMouse");
-    auto release = ctx.lib.fn<VoidFn>("QZ_ReleaseMouse");
+    auto listen = QZ_FN(ctx.lib, QZ_ListenMouse);
+    auto get = QZ_FN(ctx.lib, QZ_GetMouse);
+    auto release = QZ_FN(ctx.lib, QZ_ReleaseMouse);
     try {
         qz::test::TestWindow window(L"qzhost mouse");
         if (!window.bring_to_front()) std::printf("the window is not in the foreground; reads will fail\n");

@@ -8,12 +8,9 @@
 
 namespace {
 
-using Init = void(__cdecl*)();
-using Log = void(__cdecl*)(const char*, std::int32_t);
-
 void tour(qz::demo::Context& ctx) {
-    auto init = ctx.lib.fn<Init>("QZLog_Init");
-    auto log = ctx.lib.fn<Log>("QZLog_Log");
+    auto init = QZ_FN(ctx.lib, QZLog_Init);
+    auto log = QZ_FN(ctx.lib, QZLog_Log);
     init();
     log("tour started", 0);
     log("a warning", 1);
@@ -29,8 +26,8 @@ int command_log(qz::demo::Context& ctx, int argc, char** argv) {
         std::fprintf(stderr, "usage: qzhost log MESSAGE [LEVEL]\n");
         return 2;
     }
-    ctx.lib.fn<Init>("QZLog_Init")();
-    ctx.lib.fn<Log>("QZLog_Log")(argv[0], argc > 1 ? std::atoi(argv[1]) : 0);
+    QZ_FN(ctx.lib, QZLog_Init)();
+    QZ_FN(ctx.lib, QZLog_Log)(argv[0], argc > 1 ? std::atoi(argv[1]) : 0);
     return 0;
 }
 

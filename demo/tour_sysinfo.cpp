@@ -8,10 +8,6 @@
 
 namespace {
 
-using Prepare = void(__cdecl*)();
-using Getter = const char*(__cdecl*)();
-using RamMB = std::uint32_t(__cdecl*)();
-
 // The host, not the library, joins a COM apartment before asking for the report.
 struct Apartment {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -21,16 +17,16 @@ struct Apartment {
 };
 
 void print_getters(qz::demo::Context& ctx) {
-    std::printf("QZ_SysInfo_GetDeviceName() = \"%s\"\n", ctx.lib.fn<Getter>("QZ_SysInfo_GetDeviceName")());
-    std::printf("QZ_SysInfo_GetVRam()       = \"%s\"\n", ctx.lib.fn<Getter>("QZ_SysInfo_GetVRam")());
-    std::printf("QZ_SysInfo_GetOSName()     = \"%s\"\n", ctx.lib.fn<Getter>("QZ_SysInfo_GetOSName")());
+    std::printf("QZ_SysInfo_GetDeviceName() = \"%s\"\n", QZ_FN(ctx.lib, QZ_SysInfo_GetDeviceName)());
+    std::printf("QZ_SysInfo_GetVRam()       = \"%s\"\n", QZ_FN(ctx.lib, QZ_SysInfo_GetVRam)());
+    std::printf("QZ_SysInfo_GetOSName()     = \"%s\"\n", QZ_FN(ctx.lib, QZ_SysInfo_GetOSName)());
 }
 
 void tour(qz::demo::Context& ctx) {
     Apartment com;
-    ctx.lib.fn<Prepare>("QZ_SysInfo_Hazirla")();
+    QZ_FN(ctx.lib, QZ_SysInfo_Hazirla)();
     print_getters(ctx);
-    std::printf("QZ_GetRamMB()              = %u\n", ctx.lib.fn<RamMB>("QZ_GetRamMB")());
+    std::printf("QZ_GetRamMB()              = %u\n", QZ_FN(ctx.lib, QZ_GetRamMB)());
 }
 
 void print_record(const qz::sysinfo::SysInfoReport& r) {
@@ -69,7 +65,7 @@ void print_record(const qz::sysinfo::SysInfoReport& r) {
 int command_sysinfo(qz::demo::Context& ctx, int, char**) {
     Apartment com;
     if (FAILED(com.hr)) std::printf("(COM could not be initialised: the report stays empty)\n");
-    ctx.lib.fn<Prepare>("QZ_SysInfo_Hazirla")();
+    QZ_FN(ctx.lib, QZ_SysInfo_Hazirla)();
     print_getters(ctx);
     // The library hands out three texts of its record; the whole record is
     // shown by running the library's report code here, on the same service.
@@ -77,7 +73,7 @@ int command_sysinfo(qz::demo::Context& ctx, int, char**) {
     const bool built = qz::sysinfo::prepare_from_system(record);
     std::printf("the whole report record%s:\n", built ? "" : " (the service was not available)");
     print_record(record);
-    std::printf("QZ_GetRamMB() = %u MiB installed\n", ctx.lib.fn<RamMB>("QZ_GetRamMB")());
+    std::printf("QZ_GetRamMB() = %u MiB installed\n", QZ_FN(ctx.lib, QZ_GetRamMB)());
     return 0;
 }
 

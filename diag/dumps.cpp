@@ -4,19 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "diag/names.h"
 #include "host/host.h"
 
 namespace qz::diag {
 namespace {
-
-// Byte-for-byte equality, case counting; the field's end counts as its terminator.
-bool exactly(const char* field, std::size_t capacity, const char* name) noexcept {
-    for (std::size_t i = 0;; ++i) {
-        const char a = i < capacity ? field[i] : '\0';
-        if (a != name[i]) return false;
-        if (a == '\0') return true;
-    }
-}
 
 // A record field as a text of at most its capacity, terminated.
 template <std::size_t N>
@@ -41,7 +33,7 @@ void dump_processes(const ToolhelpApi& api) {
 void dump_modules(const char* process_name, const ToolhelpApi& api) {
     host::diag(text::kModuleBegun);
     const Walk walk = walk_processes(api, [&](const ProcessRecord& process) {
-        if (process_name == nullptr || !exactly(process.szExeFile, kExeFileCapacity, process_name)) return false;
+        if (process_name == nullptr || !same_name(process.szExeFile, kExeFileCapacity, process_name, Letters::exact)) return false;
         // Only the first process of that name is dumped.
         dump_module_list(process.th32ProcessID, api);
         return true;

@@ -1,11 +1,9 @@
 #include "diag/queries.h"
 
+#include "diag/names.h"
+
 namespace qz::diag {
 namespace {
-
-constexpr unsigned char fold(unsigned char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
 
 const char* record_at(const char* first, std::int32_t index, std::int32_t stride) noexcept {
     return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(first) + record_offset(index, stride));
@@ -23,19 +21,10 @@ NameTable read_table(const char* const* ref, std::int32_t count, std::int32_t st
     return {*ref, count, stride};
 }
 
-bool same_name(const char* field, std::size_t capacity, const char* name) noexcept {
-    for (std::size_t i = 0;; ++i) {
-        const unsigned char a = i < capacity ? fold(static_cast<unsigned char>(field[i])) : 0;
-        const unsigned char b = fold(static_cast<unsigned char>(name[i]));
-        if (a != b) return false;
-        if (a == 0) return true;
-    }
-}
-
 bool table_matches(const NameTable& table, const char* field, std::size_t capacity) noexcept {
     if (!has_names(table)) return false;
     for (std::int32_t i = 0; i < table.count; ++i) {
-        if (same_name(field, capacity, record_at(table.first, i, table.stride))) return true;
+        if (same_name(field, capacity, record_at(table.first, i, table.stride), Letters::folded)) return true;
     }
     return false;
 }

@@ -32,12 +32,8 @@ constexpr std::uintptr_t record_offset(std::int32_t index, std::int32_t stride) 
 // pointer unread; a null reference or null pointer gives an empty table.
 NameTable read_table(const char* const* ref, std::int32_t count, std::int32_t stride) noexcept;
 
-// Name comparison that folds the ASCII letters A-Z onto a-z and compares every
-// other byte unchanged. `field` is a record field of `capacity` bytes whose
-// end counts as a terminator; `name` is read only up to its own terminator.
-bool same_name(const char* field, std::size_t capacity, const char* name) noexcept;
-
-// The table's records in order; true at the first whose name matches `field`.
+// The table's records in order; true at the first whose name matches `field`
+// with the ASCII letters folded (same_name, diag/names.h).
 // A count of 0 or less, or a null first record, matches nothing.
 bool table_matches(const NameTable& table, const char* field, std::size_t capacity) noexcept;
 

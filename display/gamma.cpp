@@ -1,6 +1,7 @@
 #include "display/gamma.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace qz::display {
 
@@ -13,7 +14,7 @@ bool ready(IDirect3DDevice9* device) { return device->TestCooperativeLevel() >= 
 }  // namespace
 
 void build_channel(Number gamma, WORD (&entries)[kRampSize]) noexcept {
-    float g = static_cast<float>(gamma) * 0.0009765625f;
+    float g = host::to_float(gamma);
     if (!(g > 0.01f)) g = 0.01f;
     const double exponent = 1.0 / static_cast<double>(g);
     for (int i = 0; i < kRampSize; ++i) {
@@ -32,18 +33,17 @@ void build_ramp(Number red, Number green, Number blue, D3DGAMMARAMP& ramp) noexc
 
 void ramp_to_numbers(const D3DGAMMARAMP& ramp, Number* red, Number* green, Number* blue) noexcept {
     for (int i = 0; i < kRampSize; ++i) {
-        red[i] = static_cast<Number>(static_cast<std::uint32_t>(ramp.red[i]) << 10);
-        green[i] = static_cast<Number>(static_cast<std::uint32_t>(ramp.green[i]) << 10);
-        blue[i] = static_cast<Number>(static_cast<std::uint32_t>(ramp.blue[i]) << 10);
+        red[i] = host::to_number(ramp.red[i]);
+        green[i] = host::to_number(ramp.green[i]);
+        blue[i] = host::to_number(ramp.blue[i]);
     }
 }
 
 void numbers_to_ramp(const Number* red, const Number* green, const Number* blue, D3DGAMMARAMP& ramp) noexcept {
-    // >> on a negative int is arithmetic with this compiler: rounds toward minus infinity.
     for (int i = 0; i < kRampSize; ++i) {
-        ramp.red[i] = static_cast<WORD>(red[i] >> 10);
-        ramp.green[i] = static_cast<WORD>(green[i] >> 10);
-        ramp.blue[i] = static_cast<WORD>(blue[i] >> 10);
+        ramp.red[i] = static_cast<WORD>(host::to_int(red[i]));
+        ramp.green[i] = static_cast<WORD>(host::to_int(green[i]));
+        ramp.blue[i] = static_cast<WORD>(host::to_int(blue[i]));
     }
 }
 

@@ -6,11 +6,11 @@
 #include <windows.h>
 #include <d3d9.h>
 
-#include <cstdint>
+#include "host/number.h"
 
 namespace qz::display {
 
-using Number = std::int32_t;  // host number: the value times 1024
+using host::Number;
 constexpr int kRampSize = 256;
 
 // How a call ended.
@@ -26,8 +26,8 @@ enum class Outcome {
 void build_channel(Number gamma, WORD (&entries)[kRampSize]) noexcept;
 void build_ramp(Number red, Number green, Number blue, D3DGAMMARAMP& ramp) noexcept;
 
-// Ramp entries to whole host numbers (entry << 10), and back (h >> 10,
-// low 16 bits, so a value outside 0..65535 wraps).
+// Ramp entries to whole host numbers, and back (the whole part, rounded
+// down, its low 16 bits: a value outside 0..65535 wraps).
 void ramp_to_numbers(const D3DGAMMARAMP& ramp, Number* red, Number* green, Number* blue) noexcept;
 void numbers_to_ramp(const Number* red, const Number* green, const Number* blue, D3DGAMMARAMP& ramp) noexcept;
 

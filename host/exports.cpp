@@ -8,6 +8,7 @@
 
 // The loader's entry point: the library does its work in the exports; only
 // the C++ runtime's first-use set-up happens here, while memory is to be had.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID);
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) qz::host::prepare_runtime();
     return TRUE;

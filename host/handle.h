@@ -1,9 +1,10 @@
 // The library's one owner of kernel handles. A traits type says which values
 // hold no object and how a held one is closed; each kind of handle is a
 // one-line type over it (files::FileHandle, diag::Snapshot). The owner closes
-// on reset, reassignment and destruction, so no path leaks a handle, and a
-// close never changes the thread's last-error code: a caller may read
-// GetLastError() after its owners have gone out of scope.
+// on reset, reassignment and destruction (unless release() handed the handle
+// on), so no path leaks a handle, and a close never changes the thread's
+// last-error code: a caller may read GetLastError() after its owners have
+// gone out of scope.
 //
 // This is the only file of the library that calls CloseHandle.
 #pragma once
@@ -47,14 +48,19 @@ public:
     explicit operator bool() const noexcept { return Traits::holds_object(h_); }
     HANDLE get() const noexcept { return h_; }
 
-    // Closes the handle held, if it names an object, and holds `h` instead.
+    // Holds `h` instead of the handle held, which it closes if that names an
+    // object and is not `h` itself (the owner keeps holding it then).
     void reset(HANDLE h = Traits::empty()) noexcept {
         const HANDLE old = std::exchange(h_, h);
-        if (!Traits::holds_object(old)) return;
+        if (old == h || !Traits::holds_object(old)) return;
         const DWORD error = GetLastError();
         Traits::close(old);
         SetLastError(error);
     }
+
+    // Gives the handle up without closing it: the caller owns it now, and
+    // the owner holds nothing.
+    [[nodiscard]] HANDLE release() noexcept { return std::exchange(h_, Traits::empty()); }
 
 private:
     HANDLE h_;

@@ -3,20 +3,11 @@
 // that reaches these; before that every slot is null and the calls below do
 // nothing (draw_begin answers "no device") instead of jumping through null.
 #pragma once
-#include <cstdint>
+#include "host/number.h"
 
 struct IDirect3DDevice9;
 
 namespace qz::host {
-
-// The host's numeric type: 32-bit signed fixed point with 10 fraction bits.
-using Number = std::int32_t;
-
-constexpr Number to_number(std::int32_t whole) noexcept {
-    return static_cast<Number>(static_cast<std::uint32_t>(whole) << 10);
-}
-constexpr double to_double(Number n) noexcept { return n / 1024.0; }
-constexpr std::int32_t to_int(Number n) noexcept { return n >> 10; }
 
 // Appends text to the host's diagnostic log.
 void diag(const char* text);

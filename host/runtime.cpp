@@ -31,6 +31,7 @@ bool g_refuse_next_malloc = false;  // set and read only while the library loads
 // Every malloc of the library's code (the runtime's included) comes here: the
 // link wraps the name (-Wl,--wrap=malloc).
 extern "C" void* __real_malloc(std::size_t size);
+extern "C" void* __wrap_malloc(std::size_t size);
 extern "C" void* __wrap_malloc(std::size_t size) {
     if (g_refuse_next_malloc) {
         g_refuse_next_malloc = false;

@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <new>
 
+#include "host/no_destroy.h"
 #include "host/shim.h"
 #include "input/keyboard.h"
 #include "input/mouse.h"
@@ -13,9 +13,8 @@ namespace {
 // objects while the process unloads its DLLs is not safe; the host calls
 // QZ_ReleaseMouse.
 qz::input::Mouse& process_mouse() {
-    alignas(qz::input::Mouse) static unsigned char storage[sizeof(qz::input::Mouse)];
-    static qz::input::Mouse* const mouse = new (storage) qz::input::Mouse(qz::input::system_direct_input());
-    return *mouse;
+    static qz::host::NoDestroy<qz::input::Mouse> mouse(qz::input::system_direct_input());
+    return mouse.get();
 }
 
 }  // namespace

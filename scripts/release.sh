@@ -64,7 +64,7 @@ say "packing $name.zip"
 (cd "$work/stage" && find . -type f | sed 's|^\./||' | sort | zip -X -D -9 -q "$work/$name.zip" -@) ||
   die "zip failed"
 
-"${in_root[@]}" tests/static/check_package.sh "$work/$name.zip" "$version" "$root/exports/qzutilities.def" \
+"${in_root[@]}" tests/static/check_package.sh "$work/$name.zip" "$version" "$root/build/release/exports/qzutilities.def" \
   i686-w64-mingw32- ||
   die "the package failed its checks; nothing written to dist/"
 

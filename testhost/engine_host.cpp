@@ -85,7 +85,7 @@ EngineHost::EngineHost(Lookup mode) : index_(-1), mode_(mode), block_(kInterface
 EngineHost::~EngineHost() { g_hosts[index_] = nullptr; }
 
 std::int32_t EngineHost::bind(const Library& lib) {
-    auto a6 = lib.fn<std::int32_t(__cdecl*)(void*)>("A6_DLLAPI");
+    auto a6 = QZ_FN(lib, A6_DLLAPI);
     return a6(engine_interface());
 }
 

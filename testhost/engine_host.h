@@ -14,6 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "host/number.h"
+#include "include/qzutilities.h"
+
 namespace qz::test {
 
 // The library, loaded once per process and never unloaded (as the engine does).
@@ -37,10 +40,17 @@ private:
     HMODULE module_;
 };
 
+// The export `name` of a Library, typed by its prototype in the public header:
+// QZ_FN(Library::get(), QZ_strtol)("0x1F"). The tests and the demo look the
+// exports up this way, so a prototype that changes changes their calls too;
+// only a call that means to push other arguments, as a script may, names a
+// type of its own.
+#define QZ_FN(lib, name) ((lib).template fn<decltype(&::name)>(#name))
+
 class EngineHost {
 public:
     enum class Lookup { answer, null_for_all };
-    using Number = std::int32_t;
+    using Number = qz::host::Number;
 
     struct VarCall {
         std::string format;

@@ -45,8 +45,7 @@ double per_call_us(int calls, F&& f) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 9;
     const int calls = argc > 2 ? std::atoi(argv[2]) : 20;
-    using IsModule = std::int32_t(__cdecl*)(const char* const*, std::int32_t, std::int32_t);
-    auto is_module = qz::test::Library::get().fn<IsModule>("QZ_IsModule");
+    auto is_module = QZ_FN(qz::test::Library::get(), QZ_IsModule);
 
     // Four names that no process has loaded, in 64-byte records.
     std::vector<char> records(4 * 64, '\0');

@@ -26,7 +26,7 @@ int dump_self(const std::string& library, const char* out_path) {
     const std::string name = self.substr(self.find_last_of("\\/") + 1);
 
     const auto before = qz::test::diag::modules_of(GetCurrentProcessId());
-    lib.fn<void(__cdecl*)(const char*)>("QZ_DiagModule")(name.c_str());
+    QZ_FN(lib, QZ_DiagModule)(name.c_str());
     if (before.size() != qz::test::diag::modules_of(GetCurrentProcessId()).size()) return 3;  // the list moved
 
     if (before.size() < 3) return 6;  // itself, ntdll and kernel32 at least

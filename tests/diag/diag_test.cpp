@@ -18,11 +18,11 @@ using namespace qz::test::diag;
 
 namespace {
 
-using Query = std::int32_t(__cdecl*)(const char* const*, std::int32_t, std::int32_t);
-Query is_process() { return Library::get().fn<Query>("QZ_IsProcess"); }
-Query is_module() { return Library::get().fn<Query>("QZ_IsModule"); }
-void diag_process() { Library::get().fn<void(__cdecl*)()>("QZ_DiagProcess")(); }
-void diag_module(const char* name) { Library::get().fn<void(__cdecl*)(const char*)>("QZ_DiagModule")(name); }
+using Query = decltype(&::QZ_IsProcess);  // QZ_IsModule's type too
+Query is_process() { return QZ_FN(Library::get(), QZ_IsProcess); }
+Query is_module() { return QZ_FN(Library::get(), QZ_IsModule); }
+void diag_process() { QZ_FN(Library::get(), QZ_DiagProcess)(); }
+void diag_module(const char* name) { QZ_FN(Library::get(), QZ_DiagModule)(name); }
 
 std::int32_t ask(Query q, const std::vector<std::string>& names) {
     Table t(names, 64);
@@ -104,13 +104,13 @@ __attribute__((noinline)) std::intptr_t stack_left_after(void (*fn)(), std::uint
 // a script pushes: it returns, leaves the arguments to the caller and keeps
 // the caller's registers and locals.
 TEST(WhiteListScan, TheEmptyEntryLeavesTheCallersStackAsItWas) {
-    auto* empty = Library::get().fn<void (*)()>("QZ_OutsideOfWhiteListModules");
+    auto* empty = QZ_FN(Library::get(), QZ_OutsideOfWhiteListModules);
     for (std::uintptr_t count : {0u, 1u, 3u, 8u})
         EXPECT_EQ(stack_left_after(empty, count), 0) << count << " arguments";
     volatile std::uint32_t before = 0x5eed1234u, after = 0x0ddba11u;
     Library::get().fn<void(__cdecl*)(const char*, std::int32_t, void*, double)>("QZ_OutsideOfWhiteListModules")(
         "qz_none.dll", -1, nullptr, 2.5);
-    Library::get().fn<void(__cdecl*)()>("QZ_OutsideOfWhiteListModules")();
+    QZ_FN(Library::get(), QZ_OutsideOfWhiteListModules)();
     EXPECT_EQ(before, 0x5eed1234u);
     EXPECT_EQ(after, 0x0ddba11u);
     EXPECT_EQ(GetProcAddress(Library::get().handle(), "QZ_GetListOfSuspiciousDllInfo"), nullptr);

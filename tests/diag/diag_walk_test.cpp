@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "diag/dumps.h"
+#include "diag/names.h"
 #include "diag/queries.h"
 #include "diag/toolhelp.h"
 #include "tests/diag/diag_support.h"
@@ -148,7 +149,19 @@ TEST(SameName, FoldsOnlyAsciiLettersAndEndsAtTheField) {
         // The field ends after 8 bytes, terminated or not: the 'X' is not part of it.
         {"ABCDEFGHX", 8, "abcdefgh", true}, {"ABCDEFGHX", 8, "abcdefghx", false}, {"ABCDEFGHX", 8, "abcdefg", false},
     };
-    for (const auto& [field, capacity, name, same] : cases) EXPECT_EQ(same_name(field, capacity, name), same) << name;
+    for (const auto& [field, capacity, name, same] : cases)
+        EXPECT_EQ(same_name(field, capacity, name, Letters::folded), same) << name;
+}
+
+TEST(SameName, ExactCountsTheCaseAndEndsAtTheFieldAlike) {
+    const std::tuple<const char*, std::size_t, const char*, bool> cases[] = {
+        {"explorer.exe", 260, "explorer.exe", true}, {"Explorer.EXE", 260, "explorer.exe", false},
+        {"explorer.exe", 260, "Explorer.exe", false}, {"\xc4.exe", 260, "\xc4.exe", true},
+        {"\xc4.exe", 260, "\xe4.exe", false}, {"", 260, "", true}, {"a", 260, "", false}, {"", 260, "a", false},
+        {"abcdefghX", 8, "abcdefgh", true}, {"abcdefghX", 8, "abcdefghX", false}, {"ABCDEFGHX", 8, "abcdefgh", false},
+    };
+    for (const auto& [field, capacity, name, same] : cases)
+        EXPECT_EQ(same_name(field, capacity, name, Letters::exact), same) << name;
 }
 
 TEST(TableMatch, NegativeOrZeroStrideKeepsTheCallersLayout) {

@@ -15,8 +15,6 @@ namespace {
 
 using qz::test::Library;
 using Numbers = std::vector<std::int32_t>;
-using SetGamma = void(__cdecl*)(std::int32_t, std::int32_t, std::int32_t);
-using Ramp = void(__cdecl*)(std::int32_t*, std::int32_t*, std::int32_t*);
 
 const char* const kNotReady = "\nFAILED(hr=pd3ddev->TestCooperativeLevel())";
 const char* const kNoDevice = "\nHATA: pd3ddev == NULL";
@@ -39,9 +37,9 @@ protected:
         return call.ramp;
     }
 
-    SetGamma set_gamma = Library::get().fn<SetGamma>("set_gamma");
-    Ramp get_ramp = Library::get().fn<Ramp>("get_gamma_ramp");
-    Ramp set_ramp = Library::get().fn<Ramp>("set_gamma_ramp");
+    decltype(&::set_gamma) set_gamma = QZ_FN(Library::get(), set_gamma);
+    decltype(&::get_gamma_ramp) get_ramp = QZ_FN(Library::get(), get_gamma_ramp);
+    decltype(&::set_gamma_ramp) set_ramp = QZ_FN(Library::get(), set_gamma_ramp);
     qz::test::EngineHost host;
     qz::test::FakeD3DDevice9 device;
 };

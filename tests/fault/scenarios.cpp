@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 #include "diag/dumps.h"
 #include "testhost/fake_d3d9.h"
@@ -17,11 +18,6 @@
 
 namespace qz::test::fault {
 namespace {
-
-template <class F>
-F fn(const char* name) {
-    return Library::get().fn<F>(name);
-}
 
 std::string num(long long v) { return std::to_string(v); }
 
@@ -53,39 +49,39 @@ FakeDxDiagProvider* g_service = nullptr;
 void text(Run& r) {
     wchar_t w[64];
     char b[64];
-    int rc = fn<int(__cdecl*)(const char*, wchar_t*, int)>("utf8_to_utf16")("h\xC3\xA9llo \xF0\x9F\x98\x80", w, 64);
+    int rc = QZ_FN(Library::get(), utf8_to_utf16)("h\xC3\xA9llo \xF0\x9F\x98\x80", w, 64);
     r.out("utf8_to_utf16", num(rc) + "|" + utf8(w), {"-1|"});
-    rc = fn<int(__cdecl*)(const wchar_t*, char*, int)>("utf16_to_utf8")(L"h\u00e9llo \U0001F600", b, 64);
+    rc = QZ_FN(Library::get(), utf16_to_utf8)(L"h\u00e9llo \U0001F600", b, 64);
     r.out("utf16_to_utf8", num(rc) + "|" + b, {"-1|"});
-    rc = fn<int(__cdecl*)(const wchar_t*, int, const wchar_t*, int)>("QZ_InvariantCompare")(L"Stra\u00dfe", -1,
+    rc = QZ_FN(Library::get(), QZ_InvariantCompare)(L"Stra\u00dfe", -1,
                                                                                              L"STRASSE", -1);
     r.out("QZ_InvariantCompare", num(rc), {"0"});
     int found = -7;
-    rc = fn<int(__cdecl*)(const wchar_t*, int, const wchar_t*, int, int*)>("QZ_InvariantFindStr")(
+    rc = QZ_FN(Library::get(), QZ_InvariantFindStr)(
         L"HelloWorld", -1, L"WORLD", -1, &found);
     r.out("QZ_InvariantFindStr", num(rc) + "|" + num(found), {"-1|-7"});
     unsigned char copy[16];
-    rc = fn<int(__cdecl*)(unsigned char*, std::size_t, const unsigned char*)>("QZ_mbscpy_s")(
+    rc = QZ_FN(Library::get(), QZ_mbscpy_s)(
         copy, sizeof copy, reinterpret_cast<const unsigned char*>("copy me"));
     r.out("QZ_mbscpy_s", num(rc) + "|" + reinterpret_cast<char*>(copy));
-    rc = fn<int(__cdecl*)(wchar_t*, std::size_t, const wchar_t*, ...)>("QZ_swprintf_s")(w, 64, L"%d-%ls", 42, L"x");
+    rc = QZ_FN(Library::get(), QZ_swprintf_s)(w, 64, L"%d-%ls", 42, L"x");
     r.out("QZ_swprintf_s", num(rc) + "|" + utf8(w), {"-1|"});
-    rc = fn<int(__cdecl*)(wchar_t*, std::size_t, const wchar_t*, ...)>("QZ_swprintf_p")(w, 64, L"%2$ls %1$d", 7,
+    rc = QZ_FN(Library::get(), QZ_swprintf_p)(w, 64, L"%2$ls %1$d", 7,
                                                                                           L"seven");
     r.out("QZ_swprintf_p", num(rc) + "|" + utf8(w), {"-1|"});
     wchar_t chain[16] = L"ab";
     unsigned count = 2;
-    wchar_t* end = fn<wchar_t*(__cdecl*)(wchar_t*, const wchar_t*, unsigned*)>("QZ_fwcstrcat")(chain + 2, L"cd", &count);
-    end = fn<wchar_t*(__cdecl*)(wchar_t*, const wchar_t*, unsigned, unsigned*)>("QZ_sfwcstrcat")(end, L"ef", 5, &count);
+    wchar_t* end = QZ_FN(Library::get(), QZ_fwcstrcat)(chain + 2, L"cd", &count);
+    end = QZ_FN(Library::get(), QZ_sfwcstrcat)(end, L"ef", 5, &count);
     r.out("QZ_fwcstrcat", num(end - chain) + "|" + utf8(chain) + "|" + num(count));
-    rc = fn<int(__cdecl*)(const wchar_t*, const wchar_t*)>("QZ_strcmp")(L"abc", L"ABD");
+    rc = QZ_FN(Library::get(), QZ_strcmp)(L"abc", L"ABD");
     r.out("QZ_strcmp", num((rc > 0) - (rc < 0)));
-    r.out("QZ_strtol", num(fn<std::int32_t(__cdecl*)(const char*)>("QZ_strtol")("0x1F")));
-    rc = fn<int(__cdecl*)(wchar_t*, unsigned, const wchar_t*, int, ...)>("QZ_wcsparser")(w, 63, L"{0} and {1}", 2,
+    r.out("QZ_strtol", num(QZ_FN(Library::get(), QZ_strtol)("0x1F")));
+    rc = QZ_FN(Library::get(), QZ_wcsparser)(w, 63, L"{0} and {1}", 2,
                                                                                          L"this", L"that");
     r.out("QZ_wcsparser", num(rc) + "|" + utf8(w));
     char digest[40] = "abc";
-    rc = fn<int(__cdecl*)(char*)>("QZ_encrypt_md5")(digest);
+    rc = QZ_FN(Library::get(), QZ_encrypt_md5)(digest);
     r.out("QZ_encrypt_md5", num(rc) + "|" + digest);
 }
 
@@ -97,46 +93,46 @@ void files(Run& r) {
         std::fwrite(data.data(), 1, data.size(), f);
         std::fclose(f);
     }
-    r.out("QZ_Crc_Calculate", num(fn<std::int32_t(__cdecl*)(const char*)>("QZ_Crc_Calculate")("data.bin")), {"0"});
-    r.out("QZ_Crc_Filesize", num(fn<std::int32_t(__cdecl*)(const char*)>("QZ_Crc_Filesize")("data.bin")), {"0"});
+    r.out("QZ_Crc_Calculate", num(QZ_FN(Library::get(), QZ_Crc_Calculate)("data.bin")), {"0"});
+    r.out("QZ_Crc_Filesize", num(QZ_FN(Library::get(), QZ_Crc_Filesize)("data.bin")), {"0"});
     const HANDLE file = CreateFileA("data.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     char date[16] = "untouched";
-    const int ok = fn<std::int32_t(__cdecl*)(void*, char*, std::int32_t)>("QZ_GetLastWriteTimeHelper")(file, date, 16);
+    const int ok = QZ_FN(Library::get(), QZ_GetLastWriteTimeHelper)(file, date, 16);
     CloseHandle(file);
     r.out("QZ_GetLastWriteTimeHelper", num(ok) + "|" + date, {"0|untouched"});
     r.host.clear_records();
-    const char* text = fn<const char*(__cdecl*)(const char*)>("QZ_GetLastWriteTime")("data.bin");
+    const char* text = QZ_FN(Library::get(), QZ_GetLastWriteTime)("data.bin");
     const auto& vars = r.host.diag_var_calls();
     r.out("QZ_GetLastWriteTime", text ? text : "null:" + (vars.empty() ? std::string() : vars.back().format),
           {"null:\nCreateFile failed with %f", "null:\nFile Date time failed with %f"});
     // A document that is not there: the shell's "file not found", or out of memory.
-    r.out("QZ_Exec", num(fn<std::int32_t(__cdecl*)(const char*, const char*)>("QZ_Exec")(nullptr, "missing.qzsweepdoc")),
+    r.out("QZ_Exec", num(QZ_FN(Library::get(), QZ_Exec)(nullptr, "missing.qzsweepdoc")),
           {"8"});
 }
 
 void keyboard(Run& r) {
     wchar_t buf[8];
-    int rc = fn<std::int32_t(__cdecl*)(std::uint32_t, std::int32_t, wchar_t*, std::uint32_t)>("KeyDown")(
+    int rc = QZ_FN(Library::get(), KeyDown)(
         'A', 0x001E0001, buf, 8);
     r.out("KeyDown", num(rc) + "|" + utf8(buf), {"0|"});
-    rc = fn<std::int32_t(__cdecl*)(std::int32_t, wchar_t*, std::int32_t)>("Key_ScancodeToName")(0x1E, buf, 8);
+    rc = QZ_FN(Library::get(), Key_ScancodeToName)(0x1E, buf, 8);
     r.out("Key_ScancodeToName", num(rc) + "|" + utf8(buf), {"0|*"});
 }
 
 void mouse(Run& r) {
     const auto read = [&](const char* label) {
         std::int32_t x = 99, y = 99;
-        const std::int32_t rc = fn<std::int32_t(__cdecl*)(std::int32_t*, std::int32_t*)>("QZ_GetMouse")(&x, &y);
+        const std::int32_t rc = QZ_FN(Library::get(), QZ_GetMouse)(&x, &y);
         r.out(label, hex(static_cast<std::uint32_t>(rc)) + "|" + num(x) + "|" + num(y), {"0x80004005|99|99"});
     };
     // A window handle the stand-in only passes along.
-    const std::int32_t rc = fn<std::int32_t(__cdecl*)(void*)>("QZ_ListenMouse")(reinterpret_cast<void*>(0x10010));
+    const std::int32_t rc = QZ_FN(Library::get(), QZ_ListenMouse)(reinterpret_cast<void*>(0x10010));
     r.out("QZ_ListenMouse", hex(static_cast<std::uint32_t>(rc)),
           {hex(static_cast<std::uint32_t>(E_OUTOFMEMORY)), hex(static_cast<std::uint32_t>(E_HANDLE))});
     read("QZ_GetMouse");
-    fn<void(__cdecl*)()>("QZ_UnacquireMouse")();
+    QZ_FN(Library::get(), QZ_UnacquireMouse)();
     read("QZ_GetMouse after QZ_UnacquireMouse");
-    fn<void(__cdecl*)()>("QZ_ReleaseMouse")();
+    QZ_FN(Library::get(), QZ_ReleaseMouse)();
 }
 
 void display(Run& r) {
@@ -144,20 +140,20 @@ void display(Run& r) {
     g_device = &device;
     r.host.set_device(&device);
     const auto outcome = [&] { return device.set_calls.empty() ? std::string("unset") : "set:" + ramp_sum(device.ramp); };
-    fn<void(__cdecl*)(std::int32_t, std::int32_t, std::int32_t)>("set_gamma")(2048, 1024, 512);
+    QZ_FN(Library::get(), set_gamma)(2048, 1024, 512);
     r.out("set_gamma", outcome(), {"unset"});
 
     for (int i = 0; i < 256; ++i) device.ramp.red[i] = device.ramp.green[i] = device.ramp.blue[i] = static_cast<WORD>(i * 257);
     std::int32_t rgb[3][256];
     for (auto& channel : rgb) std::fill(std::begin(channel), std::end(channel), 0x5A5A5A5A);
-    fn<void(__cdecl*)(std::int32_t*, std::int32_t*, std::int32_t*)>("get_gamma_ramp")(rgb[0], rgb[1], rgb[2]);
+    QZ_FN(Library::get(), get_gamma_ramp)(rgb[0], rgb[1], rgb[2]);
     const bool untouched = std::all_of(&rgb[0][0], &rgb[0][0] + 768, [](std::int32_t v) { return v == 0x5A5A5A5A; });
     r.out("get_gamma_ramp", untouched ? "untouched" : sum_of(&rgb[0][0], 768), {"untouched"});
 
     device.set_calls.clear();
     r.host.clear_records();
     for (int i = 0; i < 256; ++i) rgb[0][i] = rgb[1][i] = rgb[2][i] = (255 - i) << 18;
-    fn<void(__cdecl*)(const std::int32_t*, const std::int32_t*, const std::int32_t*)>("set_gamma_ramp")(
+    QZ_FN(Library::get(), set_gamma_ramp)(
         rgb[0], rgb[1], rgb[2]);
     r.out("set_gamma_ramp", outcome() + "|" + r.host.diag_text(),
           {"unset|\nFAILED(hr=pd3ddev->TestCooperativeLevel())"});
@@ -168,24 +164,26 @@ void sysinfo(Run& r) {
     service.root = complete_root(1);
     g_service = &service;
     set_diagnostic_service(&service);
-    fn<void(__cdecl*)()>("QZ_SysInfo_Hazirla")();
-    for (const char* getter : {"QZ_SysInfo_GetDeviceName", "QZ_SysInfo_GetVRam", "QZ_SysInfo_GetOSName"})
-        r.out(getter, fn<const char*(__cdecl*)()>(getter)(), {""});
-    r.out("QZ_GetRamMB", num(fn<std::uint32_t(__cdecl*)()>("QZ_GetRamMB")()), {"0"});
+    QZ_FN(Library::get(), QZ_SysInfo_Hazirla)();
+    const std::pair<const char*, decltype(&::QZ_SysInfo_GetVRam)> getters[] = {
+        {"QZ_SysInfo_GetDeviceName", QZ_FN(Library::get(), QZ_SysInfo_GetDeviceName)},
+        {"QZ_SysInfo_GetVRam", QZ_FN(Library::get(), QZ_SysInfo_GetVRam)},
+        {"QZ_SysInfo_GetOSName", QZ_FN(Library::get(), QZ_SysInfo_GetOSName)}};
+    for (const auto& [getter, get] : getters) r.out(getter, get(), {""});
+    r.out("QZ_GetRamMB", num(QZ_FN(Library::get(), QZ_GetRamMB)()), {"0"});
 }
 
 void diag(Run& r) {
     char path[MAX_PATH];
     const std::string full(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
     const std::string own = full.substr(full.find_last_of("\\/") + 1);
-    using Query = std::int32_t(__cdecl*)(const char* const*, std::int32_t, std::int32_t);
     const char* names[] = {own.c_str(), "qzutilities.dll"};
-    r.out("QZ_IsProcess", num(fn<Query>("QZ_IsProcess")(&names[0], 1, 0)), {"0"});
-    r.out("QZ_IsModule", num(fn<Query>("QZ_IsModule")(&names[1], 1, 0)), {"0"});
+    r.out("QZ_IsProcess", num(QZ_FN(Library::get(), QZ_IsProcess)(&names[0], 1, 0)), {"0"});
+    r.out("QZ_IsModule", num(QZ_FN(Library::get(), QZ_IsModule)(&names[1], 1, 0)), {"0"});
 
     // Every process as a "procName: " text and a name; a walk cut short lacks this one.
     r.host.clear_records();
-    fn<void(__cdecl*)()>("QZ_DiagProcess")();
+    QZ_FN(Library::get(), QZ_DiagProcess)();
     const auto& calls = r.host.diag_calls();
     std::string listing = calls.size() % 2 ? "malformed" : "cut";
     for (std::size_t i = 0; i + 1 < calls.size() && listing != "malformed"; i += 2) {
@@ -197,7 +195,7 @@ void diag(Run& r) {
     // The first process of that name (this one, or the sweep that started it)
     // in a frame of modules; a walk cut short lists fewer or none.
     r.host.clear_records();
-    fn<void(__cdecl*)(const char*)>("QZ_DiagModule")(own.c_str());
+    QZ_FN(Library::get(), QZ_DiagModule)(own.c_str());
     namespace t = diag::text;
     const std::string dump = r.host.diag_text(), frame = std::string(t::kSeparator) + t::kModulesBegin + t::kSeparator;
     std::string shape = "malformed";
@@ -208,11 +206,11 @@ void diag(Run& r) {
              dump.compare(dump.size() - std::strlen(t::kModuleDone), std::string::npos, t::kModuleDone) == 0)
         shape = dump.find(t::kModule) != std::string::npos ? "listed" : "empty";
     r.out("QZ_DiagModule", shape, {"empty", "not found", "no snapshot"});
-    fn<void(__cdecl*)()>("QZ_OutsideOfWhiteListModules")();
+    QZ_FN(Library::get(), QZ_OutsideOfWhiteListModules)();
 }
 
 void log_armed(Run& r) {
-    const auto init = fn<void(__cdecl*)()>("QZLog_Init");
+    const auto init = QZ_FN(Library::get(), QZLog_Init);
     init();
     r.log("the first line", 0);
     r.log("a warning", 1);
@@ -244,7 +242,7 @@ HostThread::HostThread()
     run([] {
         const wchar_t lone_surrogate[] = {0xD800, 0};
         char out[8];
-        fn<int(__cdecl*)(const wchar_t*, char*, int)>("utf16_to_utf8")(lone_surrogate, out, sizeof out);
+        QZ_FN(Library::get(), utf16_to_utf8)(lone_surrogate, out, sizeof out);
     });
 }
 
@@ -278,7 +276,7 @@ void Run::out(std::string label, std::string value, std::vector<std::string> fai
 }
 
 void Run::log(const std::string& message, std::int32_t level) {
-    static const auto write = fn<void(__cdecl*)(const char*, std::int32_t)>("QZLog_Log");
+    static const auto write = QZ_FN(Library::get(), QZLog_Log);
     LoggedLine line{message, level == 1 ? "warning" : level == 2 ? "error" : "info", calls(), 0, armed};
     write(message.c_str(), level);
     line.last = calls();

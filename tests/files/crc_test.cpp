@@ -18,9 +18,8 @@ using qz::test::files::zlib_crc;
 
 namespace {
 
-using PathFn = std::int32_t(__cdecl*)(const char*);
-PathFn crc_export() { return qz::test::Library::get().fn<PathFn>("QZ_Crc_Calculate"); }
-PathFn size_export() { return qz::test::Library::get().fn<PathFn>("QZ_Crc_Filesize"); }
+auto crc_export() { return QZ_FN(qz::test::Library::get(), QZ_Crc_Calculate); }
+auto size_export() { return QZ_FN(qz::test::Library::get(), QZ_Crc_Filesize); }
 std::uint32_t crc_of(const std::string& path) { return static_cast<std::uint32_t>(crc_export()(path.c_str())); }
 std::size_t size_of(const std::string& path) { return static_cast<std::size_t>(size_export()(path.c_str())); }
 

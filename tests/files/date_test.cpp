@@ -13,10 +13,8 @@ using qz::test::write_file;
 
 namespace {
 
-using DateFn = const char*(__cdecl*)(const char*);
-using HelperFn = std::int32_t(__cdecl*)(HANDLE, char*, std::int32_t);
-DateFn date_export() { return qz::test::Library::get().fn<DateFn>("QZ_GetLastWriteTime"); }
-HelperFn helper_export() { return qz::test::Library::get().fn<HelperFn>("QZ_GetLastWriteTimeHelper"); }
+auto date_export() { return QZ_FN(qz::test::Library::get(), QZ_GetLastWriteTime); }
+auto helper_export() { return QZ_FN(qz::test::Library::get(), QZ_GetLastWriteTimeHelper); }
 
 // Makes a file whose last write was at the given UTC time.
 bool make_written_at(const std::string& path, WORD year, WORD month, WORD day, WORD hour, WORD minute) {

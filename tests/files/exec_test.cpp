@@ -13,8 +13,7 @@
 
 namespace {
 
-using ExecFn = std::int32_t(__cdecl*)(const char*, const char*);
-ExecFn exec_export() { return qz::test::Library::get().fn<ExecFn>("QZ_Exec"); }
+auto exec_export() { return QZ_FN(qz::test::Library::get(), QZ_Exec); }
 
 const std::string kExtension = ".qzfilestestdoc";
 const std::string kProgId = "QZFilesTest.Document";

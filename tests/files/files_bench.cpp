@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     const std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 256;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     const std::size_t size = mib << 20;
-    auto crc_export = qz::test::Library::get().fn<std::int32_t(__cdecl*)(const char*)>("QZ_Crc_Calculate");
+    auto crc_export = QZ_FN(qz::test::Library::get(), QZ_Crc_Calculate);
 
     qz::test::TempDir dir;
     const std::string path = dir.file("bench.bin");

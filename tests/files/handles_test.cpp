@@ -21,11 +21,11 @@ TEST(FilesHandles, HundredsOfCallsOfEachExportLeaveNoHandle) {
     qz::test::TempDir dir;
     const std::string file = dir.file("digits"), missing = dir.file("missing");
     qz::test::write_file(file, "123456789");
-    auto crc = lib.fn<std::int32_t(__cdecl*)(const char*)>("QZ_Crc_Calculate");
-    auto size = lib.fn<std::int32_t(__cdecl*)(const char*)>("QZ_Crc_Filesize");
-    auto date = lib.fn<const char*(__cdecl*)(const char*)>("QZ_GetLastWriteTime");
-    auto helper = lib.fn<std::int32_t(__cdecl*)(HANDLE, char*, std::int32_t)>("QZ_GetLastWriteTimeHelper");
-    auto exec = lib.fn<std::int32_t(__cdecl*)(const char*, const char*)>("QZ_Exec");
+    auto crc = QZ_FN(lib, QZ_Crc_Calculate);
+    auto size = QZ_FN(lib, QZ_Crc_Filesize);
+    auto date = QZ_FN(lib, QZ_GetLastWriteTime);
+    auto helper = QZ_FN(lib, QZ_GetLastWriteTimeHelper);
+    auto exec = QZ_FN(lib, QZ_Exec);
     std::vector<HANDLE> leaked;  // the count must see a leak, or the checks below prove nothing
     EXPECT_EQ(growth_after(20, [&] { leaked.push_back(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                                   OPEN_EXISTING, 0, nullptr)); }), 20u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <set>
 #include <string>
@@ -121,6 +122,22 @@ TEST(BindingSlots, NullSlotsAreNotCalled) {
 TEST(HostNumber, WholeNumbersShiftByTen) {
     EXPECT_EQ(qz::host::to_number(2), 2048);
     EXPECT_EQ(qz::host::to_number(-1), -1024);
-    EXPECT_EQ(qz::host::to_int(-1536), -2);  // arithmetic shift rounds down
+    EXPECT_EQ(qz::host::to_number(65535), 65535 * 1024);  // a ramp entry's whole number
+    EXPECT_EQ(qz::host::to_number(0x200000), INT32_MIN);  // 2^21 does not fit: the shift wraps
+    EXPECT_EQ(qz::host::to_int(-1536), -2);               // arithmetic shift rounds down
+    EXPECT_EQ(qz::host::to_int(1535), 1);
+    EXPECT_EQ(qz::host::to_int(INT32_MIN), -0x200000);
+}
+
+TEST(HostNumber, RealValuesBothWays) {
     EXPECT_DOUBLE_EQ(qz::host::to_double(1536), 1.5);
+    EXPECT_DOUBLE_EQ(qz::host::to_double(-1), -1.0 / 1024);
+    EXPECT_EQ(qz::host::to_float(1536), 1.5f);
+    EXPECT_EQ(qz::host::to_float(10), 10.0f / 1024);  // the smallest gamma set_gamma lifts to 0.01
+    EXPECT_EQ(qz::host::to_float(INT32_MAX), 2097152.0f);  // 2^31 - 1 rounds to 2^31 in float
+    EXPECT_EQ(qz::host::from_real(1.5), 1536);
+    EXPECT_EQ(qz::host::from_real(-0.5), -512);
+    EXPECT_EQ(qz::host::from_real(2.2), 2252);        // 2252.8: toward zero
+    EXPECT_EQ(qz::host::from_real(-1.0009), -1024);   // -1024.92: toward zero, not down
+    EXPECT_EQ(qz::host::from_real(0.0009), 0);
 }

@@ -1,5 +1,6 @@
-// The kernel-handle owner: what it closes, when, how often, and that a close
-// leaves the thread's last-error code as it found it. One traits type records
+// The kernel-handle owner: what it closes, when, how often (never a handle
+// it goes on holding or has released), and that a close leaves the thread's
+// last-error code as it found it. One traits type records
 // the closes (and spoils the error code, as a failing close would); the
 // kernel's own traits close real handles.
 #include <gtest/gtest.h>
@@ -78,6 +79,37 @@ TEST_F(Owner, MovesHandOverTheHandleWithoutClosingIt) {
     EXPECT_EQ(g_closed, (std::vector<HANDLE>{fake(0x20), fake(0x10)}));
 }
 
+TEST_F(Owner, ResetToTheHandleHeldKeepsItOpenAndHeld) {
+    {
+        Recorded a(fake(0x10));
+        a.reset(fake(0x10));
+        a.reset(a.get());
+        EXPECT_TRUE(g_closed.empty()) << "closed the handle it goes on holding";
+        EXPECT_EQ(a.get(), fake(0x10));
+        Recorded none;
+        none.reset(INVALID_HANDLE_VALUE);  // the empty value again: nothing to close either way
+        EXPECT_TRUE(g_closed.empty());
+    }
+    EXPECT_EQ(g_closed, (std::vector<HANDLE>{fake(0x10)})) << "closed once, at the end";
+}
+
+TEST_F(Owner, ReleaseHandsTheHandleOnUnclosed) {
+    {
+        Recorded a(fake(0x10));
+        SetLastError(kPlanted);
+        const HANDLE h = a.release();
+        EXPECT_EQ(h, fake(0x10));
+        EXPECT_FALSE(a);
+        EXPECT_EQ(a.get(), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), kPlanted);
+        a.reset(fake(0x20));  // the owner is usable again, and did not close the released one
+        EXPECT_TRUE(g_closed.empty());
+        Recorded b(a.release());
+        EXPECT_EQ(b.get(), fake(0x20));
+    }
+    EXPECT_EQ(g_closed, (std::vector<HANDLE>{fake(0x20)})) << "only the owner holding it closes";
+}
+
 TEST_F(Owner, ACloseKeepsTheThreadsLastErrorCode) {
     {
         Recorded a(fake(0x10));
@@ -89,6 +121,20 @@ TEST_F(Owner, ACloseKeepsTheThreadsLastErrorCode) {
     }
     EXPECT_EQ(GetLastError(), kPlanted + 1) << "destruction";
     ASSERT_EQ(g_closed.size(), 2u);
+}
+
+TEST(KernelOwner, AReleasedOrReheldHandleStaysOpen) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    DWORD flags = 0;
+    {
+        UniqueHandle<KernelHandleTraits> owner(event);
+        owner.reset(event);
+        EXPECT_TRUE(GetHandleInformation(event, &flags)) << "reset to the same handle closed it";
+        EXPECT_EQ(owner.release(), event);
+    }
+    EXPECT_TRUE(GetHandleInformation(event, &flags)) << "the released handle was closed";
+    EXPECT_TRUE(CloseHandle(event));
 }
 
 TEST(KernelOwner, ClosesTheKernelObjectAndKeepsTheCodeAlsoWhenTheCloseFails) {

@@ -200,7 +200,7 @@ TEST(Symbols, AStackInsideAHostCallbackNamesTheLibrarysFrames) {
     std::wstring exe = module_path(GetModuleHandleW(nullptr));
     exe = exe.substr(exe.find_last_of(L"\\/") + 1);
     const std::string exe_name(exe.begin(), exe.end());
-    Library::get().fn<void(__cdecl*)(const char*)>("QZ_DiagModule")(exe_name.c_str());
+    QZ_FN(Library::get(), QZ_DiagModule)(exe_name.c_str());
     host.on_diag(nullptr);
     ASSERT_FALSE(host.diag_calls().empty());
     ASSERT_FALSE(pcs.empty()) << "StackWalk64 found no frame";

@@ -8,9 +8,6 @@
 
 namespace {
 
-using KeyDownFn = std::int32_t(__cdecl*)(std::uint32_t, std::int32_t, wchar_t*, std::uint32_t);
-using KeyNameFn = std::int32_t(__cdecl*)(std::int32_t, wchar_t*, std::int32_t);
-
 void set_shift(bool down) {
     BYTE state[256] = {};
     ASSERT_TRUE(GetKeyboardState(state));
@@ -19,7 +16,7 @@ void set_shift(bool down) {
 }
 
 TEST(Keyboard, LetterFollowsShiftAndIgnoresTheHighKeyDataBits) {
-    auto key_down = qz::test::Library::get().fn<KeyDownFn>("KeyDown");
+    auto key_down = QZ_FN(qz::test::Library::get(), KeyDown);
     // shift, key data (scan code 0x1E; key-up, previous-state, extended bits), text
     const struct { bool shift; std::uint32_t data; const wchar_t* text; } rows[] = {
         {false, 0x001E0001u, L"a"}, {true, 0x001E0001u, L"A"}, {false, 0x801E0001u, L"a"},
@@ -44,7 +41,7 @@ TEST(Keyboard, LetterFollowsShiftAndIgnoresTheHighKeyDataBits) {
 
 TEST(Keyboard, MainAndKeypadEnterHaveDifferentNames) {
     // The names depend on Wine's display driver, so only their shape is checked.
-    auto key_name = qz::test::Library::get().fn<KeyNameFn>("Key_ScancodeToName");
+    auto key_name = QZ_FN(qz::test::Library::get(), Key_ScancodeToName);
     wchar_t main_enter[64] = {}, pad_enter[64] = {};
     const int n1 = key_name(0x1C, main_enter, 64), n2 = key_name(0x11C, pad_enter, 64);
     ASSERT_GT(n1, 0);

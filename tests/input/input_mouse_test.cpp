@@ -13,10 +13,10 @@
 namespace {
 
 auto& lib = qz::test::Library::get();
-const auto listen = lib.fn<std::int32_t(__cdecl*)(HWND)>("QZ_ListenMouse");
-const auto get = lib.fn<std::int32_t(__cdecl*)(std::int32_t*, std::int32_t*)>("QZ_GetMouse");
-const auto unacquire = lib.fn<void(__cdecl*)()>("QZ_UnacquireMouse");
-const auto release = lib.fn<void(__cdecl*)()>("QZ_ReleaseMouse");
+const auto listen = QZ_FN(lib, QZ_ListenMouse);
+const auto get = QZ_FN(lib, QZ_GetMouse);
+const auto unacquire = QZ_FN(lib, QZ_UnacquireMouse);
+const auto release = QZ_FN(lib, QZ_ReleaseMouse);
 const std::string kFails = "80004005 12345 12345";  // E_FAIL, outputs as they were
 
 // "<hr> <x> <y>" of one read into outputs that start as 12345.

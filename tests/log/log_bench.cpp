@@ -130,8 +130,8 @@ int main(int argc, char** argv) {
 
 int measure(int lines, int rounds, std::FILE* out) {
     auto& lib = qz::test::Library::get();
-    auto log_init = lib.fn<void(__cdecl*)()>("QZLog_Init");
-    auto log_line = lib.fn<void(__cdecl*)(const char*, std::int32_t)>("QZLog_Log");
+    auto log_init = QZ_FN(lib, QZLog_Init);
+    auto log_line = QZ_FN(lib, QZLog_Log);
 
     // 1. The export beside one WriteFile per line.
     log_init();

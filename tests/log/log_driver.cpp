@@ -38,8 +38,8 @@ void reserve_address_space() {
 // utf16_to_utf8 returns 0 with the whole text or -1 with the empty text;
 // QZ_wcsparser returns the filled text's length or its parser message's.
 bool convert(const qz::test::Library& lib, std::size_t units) {
-    auto to_utf8 = lib.fn<int(__cdecl*)(const wchar_t*, char*, int)>("utf16_to_utf8");
-    auto parser = lib.fn<int(__cdecl*)(wchar_t*, unsigned, const wchar_t*, int, ...)>("QZ_wcsparser");
+    auto to_utf8 = QZ_FN(lib, utf16_to_utf8);
+    auto parser = QZ_FN(lib, QZ_wcsparser);
     static std::wstring text;
     static std::string out;
     text.assign(units, L'\x00e9');  // two bytes each in UTF-8
@@ -63,8 +63,8 @@ void take_tls_indexes() {
 
 int main(int argc, char** argv) {
     auto& lib = qz::test::Library::get();
-    auto init = lib.fn<void(__cdecl*)()>("QZLog_Init");
-    auto log = lib.fn<void(__cdecl*)(const char*, std::int32_t)>("QZLog_Log");
+    auto init = QZ_FN(lib, QZLog_Init);
+    auto log = QZ_FN(lib, QZLog_Log);
     for (int i = 1; i < argc; ++i) {
         std::string step = argv[i];
         if (step == "init") {

@@ -18,7 +18,7 @@ namespace {
 
 using qz::ComRef;
 using qz::test::Library;
-using Getter = const char*(__cdecl*)();
+using Getter = decltype(&::QZ_SysInfo_GetDeviceName);  // the other getters' type too
 
 // The test's own reading of one service property, as text.
 std::string prop(IDxDiagContainer* c, const wchar_t* name) {
@@ -32,10 +32,10 @@ std::string prop(IDxDiagContainer* c, const wchar_t* name) {
 }
 
 TEST(SysInfo, ReportFromTheSystemService) {
-    auto prepare = Library::get().fn<void(__cdecl*)()>("QZ_SysInfo_Hazirla");
-    const Getter getters[3] = {Library::get().fn<Getter>("QZ_SysInfo_GetDeviceName"),
-                               Library::get().fn<Getter>("QZ_SysInfo_GetVRam"),
-                               Library::get().fn<Getter>("QZ_SysInfo_GetOSName")};
+    auto prepare = QZ_FN(Library::get(), QZ_SysInfo_Hazirla);
+    const Getter getters[3] = {QZ_FN(Library::get(), QZ_SysInfo_GetDeviceName),
+                               QZ_FN(Library::get(), QZ_SysInfo_GetVRam),
+                               QZ_FN(Library::get(), QZ_SysInfo_GetOSName)};
     const char* const addresses[3] = {getters[0](), getters[1](), getters[2]()};
     const auto expect_texts = [&](const std::string (&want)[3]) {
         for (int i = 0; i < 3; ++i) {
@@ -87,7 +87,7 @@ TEST(SysInfo, InstalledMemoryMatchesTheSystem) {
     MEMORYSTATUSEX m{};
     m.dwLength = sizeof m;
     ASSERT_TRUE(GlobalMemoryStatusEx(&m));
-    EXPECT_EQ(Library::get().fn<std::uint32_t(__cdecl*)()>("QZ_GetRamMB")(), m.ullTotalPhys >> 20);
+    EXPECT_EQ(QZ_FN(Library::get(), QZ_GetRamMB)(), m.ullTotalPhys >> 20);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 namespace {
 
-#define QZ_FN(name) qz::test::Library::get().fn<decltype(::name)*>(#name)
+using qz::test::Library;
 
 constexpr wchar_t kJunk = 0x7777;
 
@@ -22,25 +22,25 @@ constexpr wchar_t kJunk = 0x7777;
 // their arguments and results.
 TEST(TextExports, Forwarding) {
     wchar_t wide[8];
-    EXPECT_EQ(QZ_FN(utf8_to_utf16)("a\xF0\x9F\x98\x80", wide, 3), 0);  // the pair would be cut
+    EXPECT_EQ(QZ_FN(Library::get(), utf8_to_utf16)("a\xF0\x9F\x98\x80", wide, 3), 0);  // the pair would be cut
     EXPECT_EQ(std::wstring(wide), L"a");
     char narrow[8] = "#";
-    EXPECT_EQ(QZ_FN(utf16_to_utf8)(L"x\xDC00", narrow, 8), -1);
+    EXPECT_EQ(QZ_FN(Library::get(), utf16_to_utf8)(L"x\xDC00", narrow, 8), -1);
     EXPECT_EQ(narrow[0], 0);
 
-    EXPECT_EQ(QZ_FN(QZ_InvariantCompare)(L"ABC", -1, L"abc", -1), 2);
+    EXPECT_EQ(QZ_FN(Library::get(), QZ_InvariantCompare)(L"ABC", -1, L"abc", -1), 2);
     int found = -7;
-    EXPECT_EQ(QZ_FN(QZ_InvariantFindStr)(L"sayHello", -1, L"hello", -1, &found), 3);
+    EXPECT_EQ(QZ_FN(Library::get(), QZ_InvariantFindStr)(L"sayHello", -1, L"hello", -1, &found), 3);
     EXPECT_EQ(found, 5);
 
     wchar_t buf[16] = L"xy";
     unsigned count = 2;
-    wchar_t* end = QZ_FN(QZ_sfwcstrcat)(QZ_FN(QZ_fwcstrcat)(buf, L"abc", &count), L"defghij", 7, &count);
+    wchar_t* end = QZ_FN(Library::get(), QZ_sfwcstrcat)(QZ_FN(Library::get(), QZ_fwcstrcat)(buf, L"abc", &count), L"defghij", 7, &count);
     EXPECT_EQ(std::wstring(buf), L"xyabcde");
     EXPECT_EQ(end, buf + 7);
     EXPECT_EQ(count, 7u);
 
-    auto cmp = QZ_FN(QZ_strcmp);  // ignores case
+    auto cmp = QZ_FN(Library::get(), QZ_strcmp);  // ignores case
     EXPECT_EQ(cmp(L"ABC", L"abc"), 0);
     EXPECT_LT(cmp(L"abc", L"ABD"), 0);
     EXPECT_GT(cmp(L"b", L"A"), 0);
@@ -135,7 +135,7 @@ TEST(TextExports, MbscpyNeverReachesTheInvalidParameterHandler) {
     InvalidParameterWatch watch(qz::test::Library::get().handle());
     ASSERT_TRUE(watch.watching()) << "the library no longer calls the runtime's _mbscpy_s";
     auto copy = [](unsigned char* dest, size_t size, const char* src) {
-        return QZ_FN(QZ_mbscpy_s)(dest, size, reinterpret_cast<const unsigned char*>(src));
+        return QZ_FN(Library::get(), QZ_mbscpy_s)(dest, size, reinterpret_cast<const unsigned char*>(src));
     };
     unsigned char buf[8] = "#######";
     EXPECT_EQ(copy(buf, 8, "1234567"), 0);
@@ -155,8 +155,8 @@ TEST(TextExports, MbscpyNeverReachesTheInvalidParameterHandler) {
 }
 
 TEST(TextExports, FormattersWriteWhatFitsAndOtherwiseFailEmpty) {
-    auto format_s = QZ_FN(QZ_swprintf_s);
-    auto format_p = QZ_FN(QZ_swprintf_p);
+    auto format_s = QZ_FN(Library::get(), QZ_swprintf_s);
+    auto format_p = QZ_FN(Library::get(), QZ_swprintf_p);
     wchar_t buf[32];
     EXPECT_EQ(format_s(buf, 8, L"%d-%s-%c", 42, L"ab", L'z'), 7);  // exactly fits
     EXPECT_EQ(std::wstring(buf), L"42-ab-z");
@@ -187,11 +187,11 @@ TEST(TextExports, StrtolBases) {
         {"017", 15}, {"0x1A", 26}, {"0X1f", 31}, {"-12abc", -12}, {"  42", 42}, {"zz", 0}, {"08", 0},
         {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}, {nullptr, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(QZ_FN(QZ_strtol)(c.first), c.second) << (c.first ? c.first : "null");
+    for (const auto& c : cases) EXPECT_EQ(QZ_FN(Library::get(), QZ_strtol)(c.first), c.second) << (c.first ? c.first : "null");
 }
 
 TEST(TextExports, ParserTakesItsArgumentsFromTheVariableList) {
-    auto parse = QZ_FN(QZ_wcsparser);
+    auto parse = QZ_FN(Library::get(), QZ_wcsparser);
     wchar_t out[65];
     EXPECT_EQ(parse(out, 64, L"{14}{0}{7}", 15, L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j",
                     L"k", L"l", L"m", L"n", L"o"),
@@ -218,7 +218,7 @@ std::string windows_md5(HCRYPTPROV prov, const std::string& data) {
 }
 
 TEST(TextExports, Md5EqualsWindowsOwn) {
-    auto md5 = QZ_FN(QZ_encrypt_md5);
+    auto md5 = QZ_FN(Library::get(), QZ_encrypt_md5);
     EXPECT_EQ(md5(nullptr), 0);
     HCRYPTPROV prov = 0;
     ASSERT_TRUE(CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT));
