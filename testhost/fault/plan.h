@@ -55,4 +55,10 @@ void opened(Kind kind, std::intptr_t value);
 void closed(Kind kind, std::intptr_t value);
 std::size_t live(Kind kind);
 
+// Where each live item of a kind was handed out, one text per item, sorted:
+// its return addresses as "module+0xoffset", from the library's call on.
+// Recorded only while keep_stacks is on (QZ_FAULT_STACKS=1 turns it on).
+void keep_stacks(bool on);
+std::vector<std::string> live_stacks(Kind kind);
+
 }  // namespace qz::test::fault

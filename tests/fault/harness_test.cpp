@@ -99,6 +99,31 @@ TEST_F(Plan, HooksFailWithTheSystemsCodesAndKeepTheBooks) {
     EXPECT_EQ(calls(), 3) << "free does not count as a fault point";
 }
 
+TEST_F(Plan, BooksSayWhereEachLiveBlockWasMadeWhenAsked) {
+    const auto alloc = hook("msvcrt.dll", "malloc", &std::malloc);
+    const auto release = hook("msvcrt.dll", "free", &std::free);
+    arm(Mode::count, 0);
+    keep_stacks(true);
+    void* a = alloc(8);
+    void* b = alloc(8);
+    auto stacks = live_stacks(Kind::block);
+    ASSERT_EQ(stacks.size(), 2u);
+    for (const std::string& s : stacks) {
+        // Past this program's own frames: module+offset of its callers (the runtime's start, the system's).
+        EXPECT_EQ(s.find("fault_harness_test.exe"), std::string::npos) << s;
+        EXPECT_NE(s.find(".dll+0x"), std::string::npos) << s;
+    }
+    release(a);
+    EXPECT_EQ(live_stacks(Kind::block).size(), 1u) << "a freed block's stack goes with it";
+    keep_stacks(false);
+    void* c = alloc(8);
+    EXPECT_EQ(live(Kind::block), 2u);
+    EXPECT_EQ(live_stacks(Kind::block).size(), 1u) << "made while not asked: counted, no stack";
+    release(b);
+    release(c);
+    EXPECT_TRUE(live_stacks(Kind::block).empty());
+}
+
 using FindNls = decltype(&::FindNLSString);
 
 TEST_F(Plan, RunTimeLookUpsGetTheHookAndCanFailThemselves) {

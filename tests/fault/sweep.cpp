@@ -10,13 +10,16 @@
 //
 // QZ_FAULT_JOBS (2) runs at once, QZ_FAULT_LASTING_POINTS (16) lasting faults
 // per scenario (an even spread), QZ_FAULT_RUN_SECONDS (15) per run;
-// QZ_FAULT_STACKS=1 makes each run print the stack of every failure it gives.
+// QZ_FAULT_STACKS=1 makes each run print the stack of every failure it gives,
+// and a run that leaves heap blocks beyond the fault-free run say where those
+// were made (module+offset frames, for addr2line after adding the image base).
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -91,6 +94,7 @@ int run_one(const Scenario& scenario, Mode mode, long at) {
         << live_com_objects() << '\n';
     for (const std::string& name : trace()) out << "trace " << name << '\n';
     for (const std::string& name : lookups()) out << "lookup " << name << '\n';
+    for (const std::string& stack : live_stacks(Kind::block)) out << "block " << stack << '\n';
     for (const Outcome& o : run.outcomes) {
         out << "out " << escape(o.label) << '\t' << escape(o.value);
         for (const std::string& f : o.failures) out << '\t' << escape(f);
@@ -117,6 +121,7 @@ struct Report {
     std::string hit, output, log_text;
     std::size_t live[4] = {};
     std::vector<std::string> trace, lookups;
+    std::vector<std::string> block_stacks;  // QZ_FAULT_STACKS: where each live block was made, sorted
     std::vector<std::vector<std::string>> outs;  // label, value, failures...
     std::vector<LoggedLine> lines;
 };
@@ -158,6 +163,7 @@ void read_back(const std::string& dir, Report& r) {
         else if (key == "live") std::istringstream(rest) >> r.live[0] >> r.live[1] >> r.live[2] >> r.live[3];
         else if (key == "trace") r.trace.push_back(rest);
         else if (key == "lookup") r.lookups.push_back(rest);
+        else if (key == "block") r.block_stacks.push_back(rest);
         else if (key == "out") r.outs.push_back(split(rest, '\t'));
         else if (key == "line") {
             const auto f = split(rest, '\t');
@@ -270,6 +276,19 @@ bool accepted(const std::string& value, const std::vector<std::string>& failures
     return false;
 }
 
+// With QZ_FAULT_STACKS: where the blocks alive after the run but not after
+// the fault-free one were made, and the other way round (a block made on
+// another path in one run; both lists sorted, alike stacks count each).
+std::string made_at(const std::vector<std::string>& run, const std::vector<std::string>& fault_free) {
+    std::vector<std::string> more, fewer;
+    std::set_difference(run.begin(), run.end(), fault_free.begin(), fault_free.end(), std::back_inserter(more));
+    std::set_difference(fault_free.begin(), fault_free.end(), run.begin(), run.end(), std::back_inserter(fewer));
+    std::string s;
+    for (const std::string& stack : more) s += "\n    made at " + stack;
+    for (const std::string& stack : fewer) s += "\n    fault-free only, made at " + stack;
+    return s;
+}
+
 // The checks of one run against the scenario's fault-free run: which kinds
 // of fault it shows, and what went wrong, in words.
 std::vector<std::pair<Fault, std::string>> judge(const Job& job, const Report& r, const Report& base) {
@@ -293,7 +312,8 @@ std::vector<std::pair<Fault, std::string>> judge(const Job& job, const Report& r
     const char* const what[4] = {"heap blocks", "handles", "streams", "COM objects"};
     for (int i = 0; i < 4; ++i)
         if (r.live[i] > base.live[i])
-            found.push_back({leak, std::to_string(r.live[i] - base.live[i]) + " " + what[i] + " more alive than fault-free"});
+            found.push_back({leak, std::to_string(r.live[i] - base.live[i]) + " " + what[i] + " more alive than fault-free" +
+                                       (i == 0 ? made_at(r.block_stacks, base.block_stacks) : "")});
     // The log: only the lines the fault may cost are missing.
     if (!base.lines.empty()) {
         std::vector<ExpectedLine> expected;
