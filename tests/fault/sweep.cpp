@@ -3,6 +3,7 @@
 //
 //   fault_sweep                     the sweep (exit 0: single faults all held,
 //                                   lasting faults all left the host alive)
+//   fault_sweep --only S            the sweep of scenario S alone
 //   fault_sweep --only S MODE K     the same checks for one run (reproduction)
 //   fault_sweep --scenario S --fault none|single|lasting --at K
 //                                   one run (what the sweep starts): writes
@@ -379,7 +380,8 @@ int check_imports(const std::set<std::string>& looked_up) {
     return unclassified;
 }
 
-int sweep(const std::vector<Job>* only) {
+// `scenario`: only its runs; `only`: only these runs (of one scenario), with their output.
+int sweep(const Scenario* scenario, const std::vector<Job>* only) {
     const ULONGLONG t0 = GetTickCount64();
     const int jobs = env_number("QZ_FAULT_JOBS", 2);
     const int points = env_number("QZ_FAULT_LASTING_POINTS", 16);
@@ -392,7 +394,7 @@ int sweep(const std::vector<Job>* only) {
     // The fault-free runs: each scenario's count of fault points and its results.
     std::vector<Job> bases;
     for (const Scenario& s : scenarios())
-        if (!only || only->front().scenario == &s) bases.push_back({&s, Mode::count, 0});
+        if (!scenario || scenario == &s) bases.push_back({&s, Mode::count, 0});
     std::map<const Scenario*, Report> base;
     int bad_bases = 0;
     double base_seconds = 0;
@@ -490,18 +492,19 @@ int main(int argc, char** argv) {
         if (!s || !parse_mode(args[3], mode)) return 2;
         return run_one(*s, mode, std::atol(args[5].c_str()));
     }
-    if (args.size() == 4 && args[0] == "--only") {
+    if ((args.size() == 2 || args.size() == 4) && args[0] == "--only") {
         const Scenario* s = find_scenario(args[1]);
-        if (!s || !parse_mode(args[2], mode) || mode == Mode::count) {
-            std::fprintf(stderr, "usage: fault_sweep --only SCENARIO single|lasting K\n");
+        if (!s || (args.size() == 4 && (!parse_mode(args[2], mode) || mode == Mode::count))) {
+            std::fprintf(stderr, "usage: fault_sweep --only SCENARIO [single|lasting K]\n");
             return 2;
         }
+        if (args.size() == 2) return sweep(s, nullptr);
         const std::vector<Job> one = {{s, mode, std::atol(args[3].c_str())}};
-        return sweep(&one);
+        return sweep(s, &one);
     }
     if (!args.empty()) {
-        std::fprintf(stderr, "usage: fault_sweep [--only SCENARIO single|lasting K]\n");
+        std::fprintf(stderr, "usage: fault_sweep [--only SCENARIO [single|lasting K]]\n");
         return 2;
     }
-    return sweep(nullptr);
+    return sweep(nullptr, nullptr);
 }
