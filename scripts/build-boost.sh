@@ -63,9 +63,19 @@ fi
 #   attempt, so the next record opens the same file name.
 # - A text file sink whose construction fails half-way leaks its innards:
 #   free them.
-python3 - "$src/libs/thread/src/win32/thread.cpp" "$src/libs/log/src/text_file_backend.cpp" <<'PY'
+# - A thread's first record makes the thread's id for the logging library,
+#   which stores it in a thread-local slot and then registers its deletion at
+#   thread exit; that registration allocates (and on a thread of the host's
+#   makes the thread library's record of the thread), and when it fails the
+#   id stays in the slot with nobody to delete it, and the function object
+#   that was to be registered leaks too. Register first, store after, free
+#   the id when the registration fails (the same for a thread's severity
+#   level); at_thread_exit's function object is freed when it cannot be
+#   added.
+python3 - "$src/libs/thread/src/win32/thread.cpp" "$src/libs/log/src/text_file_backend.cpp" \
+  "$src/libs/log/src/thread_id.cpp" "$src/libs/log/src/severity_level.cpp" <<'PY'
 import sys
-thread_cpp, backend_cpp = sys.argv[1:3]
+thread_cpp, backend_cpp, thread_id_cpp, severity_cpp = sys.argv[1:5]
 patches = [(thread_cpp, "if (key == TLS_OUT_OF_INDEXES)", [
 ("""            current_thread_tls_key=TlsAlloc();
             BOOST_ASSERT(current_thread_tls_key!=TLS_OUT_OF_INDEXES);
@@ -161,6 +171,68 @@ patches = [(thread_cpp, "if (key == TLS_OUT_OF_INDEXES)", [
         m_pImpl = NULL;
         throw;
     }
+"""),
+]),
+(thread_cpp, "at_thread_exit hands over the function it made", [
+("""        void add_thread_exit_function(thread_exit_function_base* func)
+        {
+            detail::thread_data_base* const current_thread_data(get_or_make_current_thread_data());
+            thread_exit_callback_node* const new_node=
+                heap_new<thread_exit_callback_node>(
+                    func,current_thread_data->thread_exit_callbacks);
+            current_thread_data->thread_exit_callbacks=new_node;
+        }
+""", """        void add_thread_exit_function(thread_exit_function_base* func)
+        {
+            // at_thread_exit hands over the function it made: a function
+            // that cannot be added is freed here.
+            BOOST_TRY
+            {
+                detail::thread_data_base* const current_thread_data(get_or_make_current_thread_data());
+                thread_exit_callback_node* const new_node=
+                    heap_new<thread_exit_callback_node>(
+                        func,current_thread_data->thread_exit_callbacks);
+                current_thread_data->thread_exit_callbacks=new_node;
+            }
+            BOOST_CATCH(...)
+            {
+                heap_delete(func);
+                BOOST_RETHROW
+            }
+            BOOST_CATCH_END
+        }
+"""),
+]),
+(thread_id_cpp, "registered before it is stored", [
+("""        p = new thread::id(get_id_impl());
+        s.m_id.set(p);
+        boost::this_thread::at_thread_exit(id_storage::deleter(p));
+""", """        // Its deletion is registered before it is stored: a registration
+        // that fails leaves nothing behind.
+        p = new thread::id(get_id_impl());
+        try
+        {
+            boost::this_thread::at_thread_exit(id_storage::deleter(p));
+        }
+        catch (...)
+        {
+            delete p;
+            throw;
+        }
+        s.m_id.set(p);
+"""),
+]),
+(severity_cpp, "registered before it is stored", [
+("""        log::aux::unique_ptr< uintmax_t > ptr(new uintmax_t(0));
+        tss.set(ptr.get());
+        p = ptr.release();
+        boost::this_thread::at_thread_exit(boost::bind(checked_deleter< uintmax_t >(), p));
+""", """        // Its deletion is registered before it is stored: a registration
+        // that fails leaves nothing behind.
+        log::aux::unique_ptr< uintmax_t > ptr(new uintmax_t(0));
+        boost::this_thread::at_thread_exit(boost::bind(checked_deleter< uintmax_t >(), ptr.get()));
+        p = ptr.release();
+        tss.set(p);
 """),
 ])]
 for path, mark, edits in patches:
