@@ -63,13 +63,11 @@ bool take(const char* name, const void* caller) noexcept {
     Guard guard(s.lock);
     if (s.mode == Mode::off) return false;
     const long n = ++s.calls;
-    if (s.mode == Mode::count) {
-        try {
-            s.trace.push_back(name);
-        } catch (...) {
-        }
-        return false;
+    try {
+        s.trace.push_back(name);
+    } catch (...) {
     }
+    if (s.mode == Mode::count) return false;
     const bool fails = s.mode == Mode::single ? n == s.at : n >= s.at;
     if (!fails) return false;
     if (s.injected++ == 0) s.first_hit = name;

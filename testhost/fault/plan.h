@@ -44,7 +44,7 @@ bool take(const char* name, const void* caller = nullptr) noexcept;
 long calls() noexcept;        // counted so far
 long injected() noexcept;     // failures given so far
 const char* first_hit() noexcept;  // name of the first failed call, or null
-// The names of the counted calls in order (recorded in count mode only).
+// The names of the counted calls in order.
 std::vector<std::string> trace();
 
 // The books. Blocks are heap blocks (the C runtime's and HeapAlloc's),

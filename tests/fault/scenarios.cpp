@@ -211,20 +211,27 @@ void diag(Run& r) {
     fn<void(__cdecl*)()>("QZ_OutsideOfWhiteListModules")();
 }
 
+// A thread's first line: the library meets the thread for the first time,
+// and forgets it when it ends. The log scenario's repeatable step: a second
+// new thread makes the same calls (its line, of another message, is no
+// longer than the first line, whose formatting sized the sink's buffer).
+void new_thread_line(Run& r) {
+    const char* const message = r.repeating ? "from another thread again" : "from another thread";
+    std::thread([&] { r.log(message, 0); }).join();
+}
+
 void log_armed(Run& r) {
     const auto init = fn<void(__cdecl*)()>("QZLog_Init");
     init();
     r.log("the first line", 0);
     r.log("a warning", 1);
     r.log("an error", 2);
-    // A thread's first line: the library meets the thread for the first time.
     // Under a lasting shortage the runtime cannot take on a new thread at all
     // (the thread library's record of it and the record of its first
     // exception are allocated on first use, unchecked), so there the line
     // comes from a thread of the host's that has met the library before.
-    const auto line = [&] { r.log("from another thread", 0); };
-    if (r.lasting) r.known.run(line);
-    else std::thread(line).join();
+    if (r.lasting) r.known.run([&] { r.log("from another thread", 0); });
+    else r.repeatable(new_thread_line);
     r.log("the fifth line", 7);
 }
 
@@ -279,15 +286,21 @@ void Run::out(std::string label, std::string value, std::vector<std::string> fai
 
 void Run::log(const std::string& message, std::int32_t level) {
     static const auto write = fn<void(__cdecl*)(const char*, std::int32_t)>("QZLog_Log");
-    LoggedLine line{message, level == 1 ? "warning" : level == 2 ? "error" : "info", calls(), 0, armed};
+    LoggedLine line{message, level == 1 ? "warning" : level == 2 ? "error" : "info", offset + calls(), 0, armed};
     write(message.c_str(), level);
-    line.last = calls();
+    line.last = offset + calls();
     lines.push_back(std::move(line));
+}
+
+void Run::repeatable(void (*step)(Run&)) {
+    again_first = calls();
+    step(*this);
+    again_last = calls();
 }
 
 const std::vector<Scenario>& scenarios() {
     static const std::vector<Scenario> list = {
-        {"host", bind, nullptr},   {"log", log_armed, log_after}, {"text", text, nullptr},
+        {"host", bind, nullptr},   {"log", log_armed, log_after, new_thread_line}, {"text", text, nullptr},
         {"files", files, nullptr},      {"keyboard", keyboard, nullptr}, {"mouse", mouse, nullptr},
         {"display", display, nullptr},  {"sysinfo", sysinfo, nullptr},   {"diag", diag, nullptr},
     };
