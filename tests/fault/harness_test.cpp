@@ -128,6 +128,28 @@ TEST_F(Plan, BooksSayWhereEachLiveBlockWasMadeWhenAsked) {
     EXPECT_TRUE(live_stacks(Kind::block).empty());
 }
 
+TEST_F(Plan, HookedExportsBindWhatIsLoadedMeanwhileToTheHooksUntilGivenBack) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC real = GetProcAddress(kernel, "GetFileAttributesW");
+    ASSERT_EQ(hook_exports({{"kernel32.dll", "GetFileAttributesW"}, {"kernel32.dll", "Sleep"}}), 1)
+        << "only the exports with a row";
+    // What the loader would bind a library's import to meanwhile.
+    const auto bound = reinterpret_cast<decltype(&::GetFileAttributesW)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetFileAttributesW")));
+    unhook_exports();
+    EXPECT_NE(reinterpret_cast<void*>(bound), reinterpret_cast<void*>(real));
+    EXPECT_EQ(GetProcAddress(kernel, "GetFileAttributesW"), real) << "given back to everybody else";
+    qz::test::TempDir dir;
+    const std::string narrow = dir.path();
+    const std::wstring folder(narrow.begin(), narrow.end());
+    arm(Mode::single, 1);
+    SetLastError(0);
+    EXPECT_EQ(bound(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(bound(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << "past the fault, the real one answers";
+    EXPECT_EQ(calls(), 2);
+}
+
 using FindNls = decltype(&::FindNLSString);
 
 TEST_F(Plan, RunTimeLookUpsGetTheHookAndCanFailThemselves) {

@@ -47,7 +47,7 @@ private:
 
 struct Run {
     EngineHost& host;
-    HostThread& known;  // started before the fault plan
+    HostThread* known;  // started before the fault plan (null when the scenario loads the library)
     std::vector<Outcome> outcomes;
     std::vector<LoggedLine> lines;
     bool armed = true;
@@ -75,6 +75,10 @@ struct Scenario {
     // the run's fault at the same call when the fault fell inside it (see
     // tests/fault/repeat.h).
     void (*again)(Run&) = nullptr;
+    // The scenario loads the library itself, under the plan: the run does not
+    // load it before (nor bind it, nor start the known thread).
+    bool loads = false;
+    bool on_request = false;  // swept only when named (fault_sweep --only NAME)
 };
 
 const std::vector<Scenario>& scenarios();

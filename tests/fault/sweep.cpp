@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -97,15 +98,18 @@ Repeat repeat_step(const Scenario& scenario, Run& run, Mode mode, long at, const
 int run_one(const Scenario& scenario, Mode mode, long at) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(on_crash);
-    install(Library::get().handle());
-    if (std::getenv("QZ_FAULT_STACKS")) std::fprintf(stderr, "library at %p\n", static_cast<void*>(Library::get().handle()));
+    if (!scenario.loads) {
+        install(Library::get().handle());
+        if (std::getenv("QZ_FAULT_STACKS")) std::fprintf(stderr, "library at %p\n", static_cast<void*>(Library::get().handle()));
+    }
     g_com_gate = [](const char* method, HRESULT failure) { return take(method) ? failure : S_OK; };
     EngineHost host;
-    HostThread known;
-    Run run{host, known, {}, {}};
+    std::optional<HostThread> known;
+    if (!scenario.loads) known.emplace();
+    Run run{host, known ? &*known : nullptr, {}, {}};
     run.lasting = mode == Mode::lasting;
     // The engine binds first; the host scenario sweeps the binding itself.
-    if (std::string(scenario.name) != "host") host.bind();
+    if (!scenario.loads && std::string(scenario.name) != "host") host.bind();
     arm(mode, at);
     scenario.armed(run);
     const long round_calls = calls(), round_injected = injected();
@@ -436,7 +440,7 @@ int sweep(const Scenario* scenario, const std::vector<Job>* only) {
     // The fault-free runs: each scenario's count of fault points and its results.
     std::vector<Job> bases;
     for (const Scenario& s : scenarios())
-        if (!scenario || scenario == &s) bases.push_back({&s, Mode::count, 0});
+        if (scenario ? scenario == &s : !s.on_request) bases.push_back({&s, Mode::count, 0});
     std::map<const Scenario*, Report> base;
     int bad_bases = 0;
     double base_seconds = 0;
