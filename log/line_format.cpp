@@ -5,6 +5,7 @@
 #include <boost/log/expressions.hpp>
 #include <boost/log/support/date_time.hpp>
 #include <boost/log/trivial.hpp>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -49,10 +50,14 @@ void format_line(const logging::record_view& rec, logging::formatting_ostream& o
     if (auto severity = logging::extract<severity_level>(g_severity, values)) {
         // As the severity's operator<< writes it: the name, or the number
         // of a value without one.
-        if (const char* name = logging::trivial::to_string(*severity))
+        if (const char* name = logging::trivial::to_string(*severity)) {
             out.write(name, static_cast<std::streamsize>(std::strlen(name)));
-        else
-            out << static_cast<int>(*severity);
+        } else {
+            // (Written past the stream's own buffer, as every piece here.)
+            char digits[12];
+            const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<int>(*severity)).ptr;
+            out.write(digits, end - digits);
+        }
     }
     out.write(" - ", 3);
     if (auto message = logging::extract<std::string>(g_message, values))

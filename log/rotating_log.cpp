@@ -10,7 +10,7 @@
 #include <boost/log/attributes/constant.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
-#include <boost/log/sinks/sync_frontend.hpp>
+#include <boost/log/sinks/sink.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
 #include <boost/log/trivial.hpp>
 #include <boost/log/utility/exception_handler.hpp>
@@ -34,11 +34,15 @@ namespace {
 // the host's also the thread library's record of that thread, neither of
 // which survives a failed allocation).
 SRWLOCK g_init_lock = SRWLOCK_INIT;
-struct InitLock {
-    InitLock() noexcept { AcquireSRWLockExclusive(&g_init_lock); }
-    ~InitLock() { ReleaseSRWLockExclusive(&g_init_lock); }
-    InitLock(const InitLock&) = delete;
-    InitLock& operator=(const InitLock&) = delete;
+class Exclusive {
+public:
+    explicit Exclusive(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
+    Exclusive(const Exclusive&) = delete;
+    Exclusive& operator=(const Exclusive&) = delete;
+
+private:
+    SRWLOCK& lock_;
 };
 std::atomic<bool> g_wanted{false};  // init() was called
 std::atomic<bool> g_ready{false};   // and the file sink is registered
@@ -82,6 +86,66 @@ private:
     ULONGLONG checked_second_ = 0;
 };
 
+// The file sink's front end: each record formatted into one buffer the sink
+// keeps and handed to the file, under one lock. (The library's formatting
+// front ends keep a formatting context per thread, made on a thread's first
+// record and stored in thread-specific storage: a store that fails loses the
+// context and its memory, and every thread that ever logs keeps a buffer.
+// The file is written under a lock anyway; formatting under it too makes
+// another thread wait for a record's formatting as well.) The lock is a slim
+// reader/writer lock, as the set-up's.
+class LineSink final : public sinks::sink {
+public:
+    explicit LineSink(boost::shared_ptr<sinks::text_file_backend> backend)
+        : sink(false), backend_(std::move(backend)), stream_(line_) {
+        // A write the buffer could not take throws (no line goes out cut short).
+        stream_.exceptions(std::ios_base::badbit | std::ios_base::failbit);
+    }
+
+    bool will_consume(const logging::attribute_value_set&) override { return true; }  // the core filters
+
+    // A failure anywhere (no memory for the line, a file that cannot be
+    // written) costs this record only: the buffer is left empty and the
+    // stream good for the next.
+    void consume(const logging::record_view& rec) override {
+        const Exclusive lock(lock_);
+        const Reset reset{*this};
+        format_line(rec, stream_);
+        stream_.flush();
+        backend_->consume(rec, line_);
+    }
+
+    void flush() override {
+        const Exclusive lock(lock_);
+        backend_->flush();
+    }
+
+private:
+    // A buffer that grew past this for a long record is given back after it.
+    static constexpr std::size_t kKeptBuffer = 64 * 1024;
+
+    struct Reset {
+        LineSink& sink;
+        ~Reset() {
+            // (format_line writes past the stream's own small buffer; whatever
+            // a failure left in it is moved out, to go with the rest.)
+            try {
+                sink.stream_.rdbuf()->pubsync();
+            } catch (...) {
+            }
+            sink.stream_.rdbuf()->storage_overflow(false);
+            sink.stream_.clear();
+            if (sink.line_.capacity() > kKeptBuffer) std::string().swap(sink.line_);
+            else sink.line_.clear();
+        }
+    };
+
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    const boost::shared_ptr<sinks::text_file_backend> backend_;
+    std::string line_;
+    logging::formatting_ostream stream_;
+};
+
 // Set-up is all or nothing: the time stamp and the filter come first, so no
 // record reaches the file without its time, and the file sink is registered
 // last; a step that fails leaves nothing of this attempt behind, and the
@@ -110,9 +174,7 @@ void set_up() {
             keywords::time_based_rotation = [midnight] { return (*midnight)(); },
             keywords::auto_flush = true);
         backend->set_open_handler([midnight](std::ostream&) { midnight->ask(); });
-        auto sink = boost::make_shared<sinks::synchronous_sink<sinks::text_file_backend>>(backend);
-        sink->set_formatter(&format_line);
-        core->add_sink(sink);
+        core->add_sink(boost::make_shared<LineSink>(std::move(backend)));
     } catch (...) {
         if (stamp.second) core->remove_global_attribute(stamp.first);
         throw;
@@ -138,7 +200,7 @@ Severity severity_for_level(std::int32_t level) noexcept {
 
 void init() {
     g_wanted.store(true, std::memory_order_release);
-    InitLock lock;
+    const Exclusive lock(g_init_lock);
     if (!g_ready.load(std::memory_order_acquire)) set_up();
 }
 

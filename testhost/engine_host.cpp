@@ -10,8 +10,9 @@ constexpr std::size_t kInterfaceSize = 0x1000;
 constexpr std::size_t kLookupOffset = 0xA30;
 constexpr int kMaxHosts = 4;
 EngineHost* g_hosts[kMaxHosts] = {};
+}  // namespace
 
-std::wstring default_dll_path() {
+std::wstring Library::path() {
     wchar_t buf[MAX_PATH * 2];
     DWORD n = GetEnvironmentVariableW(L"QZ_DLL", buf, MAX_PATH * 2);
     if (n > 0 && n < MAX_PATH * 2) return buf;
@@ -20,10 +21,9 @@ std::wstring default_dll_path() {
     path.resize(path.find_last_of(L"\\/") + 1);
     return path + L"qzutilities.dll";
 }
-}  // namespace
 
 Library& Library::get() {
-    static Library lib(default_dll_path());
+    static Library lib(path());
     return lib;
 }
 

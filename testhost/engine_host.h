@@ -24,6 +24,7 @@ class Library {
 public:
     // Loads qzutilities.dll from the executable's folder, or QZ_DLL if set.
     static Library& get();
+    static std::wstring path();  // the file get() loads
     explicit Library(const std::wstring& path);
 
     HMODULE handle() const { return module_; }

@@ -11,6 +11,8 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -335,6 +337,104 @@ int install(HMODULE module) {
         }
     }
     return patched;
+}
+
+namespace {
+
+// An export pointed elsewhere: its slot in the export table and what it held.
+struct ExportSlot {
+    DWORD* slot;
+    DWORD rva;
+};
+std::vector<ExportSlot> g_exports;
+
+// A page of jumps to the hooks above `module`: an export is an offset from
+// its module's base, which on x86_64 reaches only 4 GiB up (on i686 the sum
+// wraps, so anything reaches; the same search serves). Kept for good, as the
+// library's imports may jump through it until the process ends.
+unsigned char* jump_page(HMODULE module) {
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto at = (reinterpret_cast<std::uintptr_t>(base) + nt->OptionalHeader.SizeOfImage + 0xFFFF) & ~std::uintptr_t{0xFFFF};
+    for (int tries = 0; tries < 4096; ++tries, at += 0x10000)
+        if (void* page = VirtualAlloc(reinterpret_cast<void*>(at), 0x1000, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE))
+            return static_cast<unsigned char*>(page);
+    return nullptr;
+}
+
+// Writes a jump to `to` at `at`; returns its length.
+std::size_t write_jump(unsigned char* at, const void* to) {
+#if defined(__x86_64__)
+    const unsigned char code[6] = {0xFF, 0x25, 0, 0, 0, 0};  // jmp [rip+0], the address follows
+    std::memcpy(at, code, sizeof code);
+    std::memcpy(at + sizeof code, &to, sizeof to);
+    return sizeof code + sizeof to;
+#else
+    at[0] = 0xE9;  // jmp rel32
+    const auto rel = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(to) - reinterpret_cast<std::intptr_t>(at + 5));
+    std::memcpy(at + 1, &rel, sizeof rel);
+    return 5;
+#endif
+}
+
+}  // namespace
+
+int hook_exports(const std::vector<Import>& imports) {
+    struct Page {
+        unsigned char* next = nullptr;
+        unsigned char* end = nullptr;
+    };
+    static std::vector<std::pair<HMODULE, Page>> pages;
+    // All loaded first: a DLL loaded once an export is pointed would be bound to the hook too.
+    for (const Import& i : imports) LoadLibraryA(i.dll.c_str());
+    int pointed = 0;
+    for (const Import& i : imports) {
+        Row* row = i.delayed ? nullptr : find_row(i.dll, i.name);
+        const HMODULE module = GetModuleHandleA(i.dll.c_str());
+        if (!row || !module) continue;
+        if (!row->real) row->real = reinterpret_cast<void*>(GetProcAddress(module, i.name.c_str()));
+        if (!row->real) continue;
+        const auto* base = reinterpret_cast<unsigned char*>(module);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        if (!dir.Size) continue;
+        const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+        const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+        const auto* ordinals = reinterpret_cast<const WORD*>(base + exports->AddressOfNameOrdinals);
+        auto* functions = reinterpret_cast<DWORD*>(const_cast<unsigned char*>(base) + exports->AddressOfFunctions);
+        DWORD n = 0;
+        while (n < exports->NumberOfNames && i.name != reinterpret_cast<const char*>(base + names[n])) ++n;
+        if (n == exports->NumberOfNames) continue;
+        auto page = std::find_if(pages.begin(), pages.end(), [&](const auto& p) { return p.first == module; });
+        if (page == pages.end()) {
+            unsigned char* p = jump_page(module);
+            if (!p) continue;
+            pages.push_back({module, {p, p + 0x1000}});
+            page = pages.end() - 1;
+        }
+        if (page->second.end - page->second.next < 16) continue;
+        unsigned char* const jump = page->second.next;
+        page->second.next += (write_jump(jump, row->hook) + 15) & ~std::size_t{15};
+        DWORD* const slot = &functions[ordinals[n]];
+        DWORD protection = 0;
+        if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) continue;
+        g_exports.push_back({slot, *slot});
+        *slot = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(jump) - reinterpret_cast<std::uintptr_t>(base));
+        VirtualProtect(slot, sizeof *slot, protection, &protection);
+        ++pointed;
+    }
+    FlushInstructionCache(GetCurrentProcess(), nullptr, 0);
+    return pointed;
+}
+
+void unhook_exports() {
+    for (const ExportSlot& e : g_exports) {
+        DWORD protection = 0;
+        if (!VirtualProtect(e.slot, sizeof *e.slot, PAGE_READWRITE, &protection)) continue;
+        *e.slot = e.rva;
+        VirtualProtect(e.slot, sizeof *e.slot, protection, &protection);
+    }
+    g_exports.clear();
 }
 
 void set_diagnostic_service(IDxDiagProvider* provider) { g_service = provider; }

@@ -32,6 +32,16 @@ std::string classify(const std::string& dll, const std::string& name);
 // Imports by ordinal and delay-loaded ones are left alone (classify fails them).
 int install(HMODULE module);
 
+// For a library loaded while the plan is armed (its own start-up under the
+// plan): loads the DLLs of `imports` (the library's, from imports_of its
+// file mapped as an image resource) and points their exports that have a
+// row at the hooks, so that the loader binds the library's imports to them.
+// A library loaded meanwhile stays bound to the hooks after unhook_exports,
+// which gives the exports back to everybody else. Returns how many were
+// pointed. (Nothing else may be loaded meanwhile: it would be bound too.)
+int hook_exports(const std::vector<Import>& imports);
+void unhook_exports();
+
 // The stand-in CoCreateInstance hands out for the diagnostic service (null:
 // the system's). DirectInput8Create always hands out the sweep's stand-in.
 void set_diagnostic_service(IDxDiagProvider* provider);

@@ -1,8 +1,10 @@
 #include "testhost/fault/plan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace qz::test::fault {
@@ -18,6 +20,9 @@ struct State {
     const char* first_hit = nullptr;
     std::vector<const char*> trace;
     std::unordered_set<std::intptr_t> live[3];
+    // QZ_FAULT_STACKS=1: where each live item was handed out (return addresses).
+    bool keep_stacks = std::getenv("QZ_FAULT_STACKS") != nullptr;
+    std::unordered_map<std::intptr_t, std::vector<void*>> stacks[3];
 };
 
 // Never destroyed: the library may still call in while the process ends.
@@ -58,13 +63,11 @@ bool take(const char* name, const void* caller) noexcept {
     Guard guard(s.lock);
     if (s.mode == Mode::off) return false;
     const long n = ++s.calls;
-    if (s.mode == Mode::count) {
-        try {
-            s.trace.push_back(name);
-        } catch (...) {
-        }
-        return false;
+    try {
+        s.trace.push_back(name);
+    } catch (...) {
     }
+    if (s.mode == Mode::count) return false;
     const bool fails = s.mode == Mode::single ? n == s.at : n >= s.at;
     if (!fails) return false;
     if (s.injected++ == 0) s.first_hit = name;
@@ -103,8 +106,12 @@ struct KeepErrors {
 void opened(Kind kind, std::intptr_t value) {
     const KeepErrors keep;
     State& s = state();
+    void* frames[24];
+    const USHORT depth = s.keep_stacks ? RtlCaptureStackBackTrace(1, 24, frames, nullptr) : 0;
     Guard guard(s.lock);
-    if (s.books_open) s.live[static_cast<int>(kind)].insert(value);
+    if (!s.books_open) return;
+    s.live[static_cast<int>(kind)].insert(value);
+    if (s.keep_stacks) s.stacks[static_cast<int>(kind)][value].assign(frames, frames + depth);
 }
 
 void closed(Kind kind, std::intptr_t value) {
@@ -112,12 +119,58 @@ void closed(Kind kind, std::intptr_t value) {
     State& s = state();
     Guard guard(s.lock);
     s.live[static_cast<int>(kind)].erase(value);
+    s.stacks[static_cast<int>(kind)].erase(value);
 }
 
 std::size_t live(Kind kind) {
     State& s = state();
     Guard guard(s.lock);
     return s.live[static_cast<int>(kind)].size();
+}
+
+void keep_stacks(bool on) {
+    State& s = state();
+    Guard guard(s.lock);
+    s.keep_stacks = on;
+}
+
+std::vector<std::string> live_stacks(Kind kind) {
+    std::vector<std::vector<void*>> found;
+    {
+        State& s = state();
+        Guard guard(s.lock);
+        for (const auto& [value, frames] : s.stacks[static_cast<int>(kind)])
+            if (s.live[static_cast<int>(kind)].count(value)) found.push_back(frames);
+    }
+    // Each frame as module+offset, which another process of the same
+    // programs gives alike; the frames inside the fault harness are left out.
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&live_stacks), &self);
+    std::vector<std::string> texts;
+    for (const auto& frames : found) {
+        std::string text;
+        for (void* frame : frames) {
+            if (!frame) break;  // the walk's end (what may follow is no frame)
+            HMODULE module = nullptr;
+            char path[MAX_PATH] = "?";
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<LPCSTR>(frame), &module);
+            if (module == self && text.empty()) continue;
+            if (module) GetModuleFileNameA(module, path, MAX_PATH);
+            const char* name = path;
+            for (const char* c = path; *c; ++c)
+                if (*c == '\\' || *c == '/') name = c + 1;
+            char frame_text[MAX_PATH + 32];
+            std::snprintf(frame_text, sizeof frame_text, "%s%s+0x%llx", text.empty() ? "" : " ", name,
+                          static_cast<unsigned long long>(static_cast<const char*>(frame) -
+                                                          reinterpret_cast<const char*>(module)));
+            text += frame_text;
+        }
+        texts.push_back(std::move(text));
+    }
+    std::sort(texts.begin(), texts.end());
+    return texts;
 }
 
 }  // namespace qz::test::fault

@@ -44,7 +44,7 @@ bool take(const char* name, const void* caller = nullptr) noexcept;
 long calls() noexcept;        // counted so far
 long injected() noexcept;     // failures given so far
 const char* first_hit() noexcept;  // name of the first failed call, or null
-// The names of the counted calls in order (recorded in count mode only).
+// The names of the counted calls in order.
 std::vector<std::string> trace();
 
 // The books. Blocks are heap blocks (the C runtime's and HeapAlloc's),
@@ -54,5 +54,11 @@ enum class Kind { block, handle, stream };
 void opened(Kind kind, std::intptr_t value);
 void closed(Kind kind, std::intptr_t value);
 std::size_t live(Kind kind);
+
+// Where each live item of a kind was handed out, one text per item, sorted:
+// its return addresses as "module+0xoffset", from the library's call on.
+// Recorded only while keep_stacks is on (QZ_FAULT_STACKS=1 turns it on).
+void keep_stacks(bool on);
+std::vector<std::string> live_stacks(Kind kind);
 
 }  // namespace qz::test::fault

@@ -15,6 +15,7 @@
 #include "testhost/fault/plan.h"
 #include "testhost/test_support.h"
 #include "tests/fault/log_check.h"
+#include "tests/fault/repeat.h"
 
 namespace {
 
@@ -58,6 +59,9 @@ TEST_F(Plan, CountsNamesTheCallsAndTheFirstFailure) {
     take("a"), take("b"), take("c");
     EXPECT_EQ(calls(), 3);
     EXPECT_STREQ(first_hit(), "b");
+    EXPECT_EQ(trace(), (std::vector<std::string>{"a", "b", "c"})) << "failed calls are named too";
+    arm(Mode::single, 1);
+    EXPECT_TRUE(trace().empty()) << "arming starts afresh";
 }
 
 TEST_F(Plan, HooksFailWithTheSystemsCodesAndKeepTheBooks) {
@@ -97,6 +101,53 @@ TEST_F(Plan, HooksFailWithTheSystemsCodesAndKeepTheBooks) {
     release(p);
     EXPECT_EQ(live(Kind::block), 0u);
     EXPECT_EQ(calls(), 3) << "free does not count as a fault point";
+}
+
+TEST_F(Plan, BooksSayWhereEachLiveBlockWasMadeWhenAsked) {
+    const auto alloc = hook("msvcrt.dll", "malloc", &std::malloc);
+    const auto release = hook("msvcrt.dll", "free", &std::free);
+    arm(Mode::count, 0);
+    keep_stacks(true);
+    void* a = alloc(8);
+    void* b = alloc(8);
+    auto stacks = live_stacks(Kind::block);
+    ASSERT_EQ(stacks.size(), 2u);
+    for (const std::string& s : stacks) {
+        // Past this program's own frames: module+offset of its callers (the runtime's start, the system's).
+        EXPECT_EQ(s.find("fault_harness_test.exe"), std::string::npos) << s;
+        EXPECT_NE(s.find(".dll+0x"), std::string::npos) << s;
+    }
+    release(a);
+    EXPECT_EQ(live_stacks(Kind::block).size(), 1u) << "a freed block's stack goes with it";
+    keep_stacks(false);
+    void* c = alloc(8);
+    EXPECT_EQ(live(Kind::block), 2u);
+    EXPECT_EQ(live_stacks(Kind::block).size(), 1u) << "made while not asked: counted, no stack";
+    release(b);
+    release(c);
+    EXPECT_TRUE(live_stacks(Kind::block).empty());
+}
+
+TEST_F(Plan, HookedExportsBindWhatIsLoadedMeanwhileToTheHooksUntilGivenBack) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC real = GetProcAddress(kernel, "GetFileAttributesW");
+    ASSERT_EQ(hook_exports({{"kernel32.dll", "GetFileAttributesW"}, {"kernel32.dll", "Sleep"}}), 1)
+        << "only the exports with a row";
+    // What the loader would bind a library's import to meanwhile.
+    const auto bound = reinterpret_cast<decltype(&::GetFileAttributesW)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetFileAttributesW")));
+    unhook_exports();
+    EXPECT_NE(reinterpret_cast<void*>(bound), reinterpret_cast<void*>(real));
+    EXPECT_EQ(GetProcAddress(kernel, "GetFileAttributesW"), real) << "given back to everybody else";
+    qz::test::TempDir dir;
+    const std::string narrow = dir.path();
+    const std::wstring folder(narrow.begin(), narrow.end());
+    arm(Mode::single, 1);
+    SetLastError(0);
+    EXPECT_EQ(bound(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(bound(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << "past the fault, the real one answers";
+    EXPECT_EQ(calls(), 2);
 }
 
 using FindNls = decltype(&::FindNLSString);
@@ -147,6 +198,39 @@ TEST_F(Plan, StandInsFailTheirMethodsThroughTheGate) {
     input->Release();
     EXPECT_EQ(live_direct_input_objects(), 0);
     qz::test::g_com_gate = nullptr;
+}
+
+// The round: two calls before the step, the step's four (calls 3 to 6), one after.
+const std::vector<std::string> kRound = {"a", "b", "malloc", "HeapAlloc", "malloc", "TlsSetValue", "free"};
+
+TEST(Repeat, SamePathIsTheStepsCallsUpToTheFaultOrAllOfThemWithoutOne) {
+    EXPECT_TRUE(same_path(kRound, 2, 6, {"malloc", "HeapAlloc", "malloc", "TlsSetValue"}, 0));
+    EXPECT_FALSE(same_path(kRound, 2, 6, {"malloc", "HeapAlloc", "malloc"}, 0)) << "a call fewer";
+    EXPECT_FALSE(same_path(kRound, 2, 6, {"malloc", "malloc", "HeapAlloc", "TlsSetValue"}, 0)) << "another order";
+    // The fault at call 4 (HeapAlloc): the repeat must reach it the same way;
+    // what follows the failure may differ (the first failure's leftovers taken again).
+    EXPECT_TRUE(same_path(kRound, 2, 6, {"malloc", "HeapAlloc"}, 4));
+    EXPECT_TRUE(same_path(kRound, 2, 6, {"malloc", "HeapAlloc", "CreateEventA"}, 4));
+    EXPECT_FALSE(same_path(kRound, 2, 6, {"malloc", "malloc"}, 4)) << "another call met the fault";
+    EXPECT_FALSE(same_path(kRound, 2, 6, {"malloc"}, 4)) << "the repeat ended before the fault";
+    EXPECT_FALSE(same_path(kRound, 2, 6, {"a", "b"}, 2)) << "a fault before the step";
+    EXPECT_FALSE(same_path(kRound, 2, 6, {"malloc", "HeapAlloc", "malloc", "TlsSetValue", "free"}, 7))
+        << "a fault after the step";
+    EXPECT_FALSE(same_path(kRound, -1, -1, {}, 0)) << "the round never did the step";
+    EXPECT_FALSE(same_path({"a"}, 0, 3, {"a", "b", "c"}, 0)) << "a span past the round's calls";
+}
+
+TEST(Repeat, BlocksAreKeptForReuseOnlyWhenTheSameFaultLeftNoMoreThanFaultFree) {
+    const Repeat fault_free{true, false, true, 48, 48};
+    const Repeat reused{true, true, true, 49, 49};  // the first fault's block taken again
+    EXPECT_TRUE(kept_for_reuse(reused, fault_free));
+    EXPECT_FALSE(kept_for_reuse({true, true, true, 50, 51}, fault_free)) << "one more each time: a leak";
+    EXPECT_TRUE(kept_for_reuse({true, true, true, 50, 51}, {true, false, true, 48, 49}))
+        << "no more than the fault-free repeat grew";
+    EXPECT_FALSE(kept_for_reuse({true, false, true, 49, 49}, fault_free)) << "the repeat did not meet the fault";
+    EXPECT_FALSE(kept_for_reuse({true, true, false, 49, 49}, fault_free)) << "the repeat went another way";
+    EXPECT_FALSE(kept_for_reuse({false, false, false, 0, 0}, fault_free)) << "no repeat, no proof";
+    EXPECT_FALSE(kept_for_reuse(reused, {true, false, false, 48, 48})) << "the step is no repeatable step";
 }
 
 TEST(LogCheck, FindsLostDoubledReorderedAndMalformedLines) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -209,20 +210,27 @@ void diag(Run& r) {
     QZ_FN(Library::get(), QZ_OutsideOfWhiteListModules)();
 }
 
+// A thread's first line: the library meets the thread for the first time,
+// and forgets it when it ends. The log scenario's repeatable step: a second
+// new thread makes the same calls (its line, of another message, is no
+// longer than the first line, whose formatting sized the sink's buffer).
+void new_thread_line(Run& r) {
+    const char* const message = r.repeating ? "from another thread again" : "from another thread";
+    std::thread([&] { r.log(message, 0); }).join();
+}
+
 void log_armed(Run& r) {
     const auto init = QZ_FN(Library::get(), QZLog_Init);
     init();
     r.log("the first line", 0);
     r.log("a warning", 1);
     r.log("an error", 2);
-    // A thread's first line: the library meets the thread for the first time.
     // Under a lasting shortage the runtime cannot take on a new thread at all
     // (the thread library's record of it and the record of its first
     // exception are allocated on first use, unchecked), so there the line
     // comes from a thread of the host's that has met the library before.
-    const auto line = [&] { r.log("from another thread", 0); };
-    if (r.lasting) r.known.run(line);
-    else std::thread(line).join();
+    if (r.lasting) r.known->run([&] { r.log("from another thread", 0); });
+    else r.repeatable(new_thread_line);
     r.log("the fifth line", 7);
 }
 
@@ -232,6 +240,44 @@ void log_after(Run& r) {
 }
 
 void bind(Run& r) { r.out("A6_DLLAPI", std::to_string(r.host.bind())); }
+
+// The library's own loading under the plan: the C++ runtime's start-up (its
+// static objects, the thread library's, the exception machinery's) and the
+// library's set-up at load meet the failure. The library must then either
+// refuse to load or load and work (a conversion, and one it refuses, which
+// throws inside it); either way it unloads again.
+void load(Run& r) {
+    const std::wstring path = Library::path();
+    std::vector<Import> imports;  // read from the file mapped as an image, none of its code run
+    if (const HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {
+        imports = imports_of(reinterpret_cast<HMODULE>(reinterpret_cast<std::uintptr_t>(image) & ~std::uintptr_t{3}));
+        FreeLibrary(image);
+    }
+    r.out("hooked exports", hook_exports(imports) > 0 ? "some" : "none");
+    const HMODULE library = LoadLibraryW(path.c_str());
+    unhook_exports();
+    r.out("LoadLibrary", library ? "loaded" : "refused", {"refused"});
+    using Convert = int(__cdecl*)(const char*, wchar_t*, int);
+    using Refuse = int(__cdecl*)(const wchar_t*, char*, int);
+    const auto export_of = [&](const char* name) {
+        return library ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
+    };
+    if (const auto convert = reinterpret_cast<Convert>(export_of("utf8_to_utf16"))) {
+        wchar_t w[16] = L"";
+        const int rc = convert("h\xC3\xA9llo", w, 16);
+        r.out("utf8_to_utf16", num(rc) + "|" + utf8(w), {"-1|"});
+    } else {
+        r.out("utf8_to_utf16", "not loaded", {"not loaded"});
+    }
+    if (const auto refuse = reinterpret_cast<Refuse>(export_of("utf16_to_utf8"))) {
+        const wchar_t lone_surrogate[] = {0xD800, 0};
+        char out[8];
+        r.out("utf16_to_utf8 of a lone surrogate", num(refuse(lone_surrogate, out, sizeof out)));
+    } else {
+        r.out("utf16_to_utf8 of a lone surrogate", "not loaded", {"not loaded"});
+    }
+    r.out("FreeLibrary", !library ? "not loaded" : FreeLibrary(library) ? "freed" : "kept", {"not loaded"});
+}
 
 }  // namespace
 
@@ -277,15 +323,24 @@ void Run::out(std::string label, std::string value, std::vector<std::string> fai
 
 void Run::log(const std::string& message, std::int32_t level) {
     static const auto write = QZ_FN(Library::get(), QZLog_Log);
-    LoggedLine line{message, level == 1 ? "warning" : level == 2 ? "error" : "info", calls(), 0, armed};
+    LoggedLine line{message, level == 1 ? "warning" : level == 2 ? "error" : "info", offset + calls(), 0, armed};
     write(message.c_str(), level);
-    line.last = calls();
+    line.last = offset + calls();
     lines.push_back(std::move(line));
+}
+
+void Run::repeatable(void (*step)(Run&)) {
+    again_first = calls();
+    step(*this);
+    again_last = calls();
 }
 
 const std::vector<Scenario>& scenarios() {
     static const std::vector<Scenario> list = {
-        {"host", bind, nullptr},   {"log", log_armed, log_after}, {"text", text, nullptr},
+        // On request only (fault_sweep --only load): the runtime's start-up
+        // does not yet live through a failure.
+        {"load", load, nullptr, nullptr, true, true},
+        {"host", bind, nullptr},   {"log", log_armed, log_after, new_thread_line}, {"text", text, nullptr},
         {"files", files, nullptr},      {"keyboard", keyboard, nullptr}, {"mouse", mouse, nullptr},
         {"display", display, nullptr},  {"sysinfo", sysinfo, nullptr},   {"diag", diag, nullptr},
     };

@@ -47,21 +47,38 @@ private:
 
 struct Run {
     EngineHost& host;
-    HostThread& known;  // started before the fault plan
+    HostThread* known;  // started before the fault plan (null when the scenario loads the library)
     std::vector<Outcome> outcomes;
     std::vector<LoggedLine> lines;
     bool armed = true;
     bool lasting = false;  // the fault plan fails every call from its point on
+    // The span of the round's repeatable step (Scenario::again), in calls()
+    // before and after it; -1 until the round does it.
+    long again_first = -1, again_last = -1;
+    bool repeating = false;  // the step is being done a second time
+    long offset = 0;         // added to calls() in the lines' spans (the repeat's, in the round's count)
 
     void out(std::string label, std::string value, std::vector<std::string> failures = {});
     // Writes one line through QZLog_Log, recording its span.
     void log(const std::string& message, std::int32_t level);
+    // Does the scenario's repeatable step, recording its span.
+    void repeatable(void (*step)(Run&));
 };
 
 struct Scenario {
     const char* name;
     void (*armed)(Run&);  // under the fault plan
     void (*after)(Run&);  // after it cleared (may be null)
+    // A step of `armed` that can be done again in the same process and then
+    // makes the same calls (null: none). `armed` does it through
+    // Run::repeatable; the sweep does it a second time after the round, with
+    // the run's fault at the same call when the fault fell inside it (see
+    // tests/fault/repeat.h).
+    void (*again)(Run&) = nullptr;
+    // The scenario loads the library itself, under the plan: the run does not
+    // load it before (nor bind it, nor start the known thread).
+    bool loads = false;
+    bool on_request = false;  // swept only when named (fault_sweep --only NAME)
 };
 
 const std::vector<Scenario>& scenarios();
