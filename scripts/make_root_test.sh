@@ -40,7 +40,7 @@ changes "the guest's PID 1" "echo '# a change' >>scripts/vm/guest-init" 0 1
 changes "the archive mend" "echo '# a change' >>scripts/comdat-symbols.py" 1 0
 changes "the 32-bit probe" "echo '/* a change */' >>scripts/wow64/probe32.c" 1 0
 changes "Boost's version" "sed -i 's/^QZ_BOOST_VERSION=.*/QZ_BOOST_VERSION=1.83.0/' versions.env" 0 0
-changes "a lane script" "echo '# a change' >>scripts/wow64/run-lane.sh; echo '# a change' >>scripts/vm/run-lane.sh" 0 0
+changes "a lane script" "echo '# a change' >>scripts/test.sh; echo '# a change' >>scripts/vm/run-lane.sh" 0 0
 
 # qz_wow64_dir: the folder of this key, when it is complete; no other.
 dir_of() { (QZ_WOW64_CACHE=$tmp/cache; source "$tree/scripts/wow64/lib.sh"; qz_wow64_dir); }
