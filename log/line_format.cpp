@@ -1,10 +1,13 @@
 #include "log/line_format.h"
 
+#include <windows.h>
+
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/log/attributes/value_extraction.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/log/support/date_time.hpp>
 #include <boost/log/trivial.hpp>
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -16,18 +19,41 @@ using boost::log::trivial::severity_level;
 namespace qz::log {
 namespace {
 
-// The names the line reads, registered with the logging library as the
-// library loads: a first use inside the first record that met a failure
-// there would leave part of the registration behind.
-const logging::attribute_name g_time_stamp("TimeStamp");
-const logging::attribute_name g_severity = logging::trivial::severity.get_name();
-const logging::attribute_name g_message = expr::smessage.get_name();
+// The names the line reads, registered with the logging library by the
+// log's set-up (prepare_line_format), not while the library loads: a
+// registration that fails there would end the process that loads it. Made
+// once, under a lock of their own, and never destroyed.
+struct Names {
+    logging::attribute_name time_stamp{"TimeStamp"};
+    logging::attribute_name severity{logging::trivial::severity.get_name()};
+    logging::attribute_name message{expr::smessage.get_name()};
+};
+alignas(Names) unsigned char g_names_storage[sizeof(Names)];
+std::atomic<const Names*> g_names{nullptr};
+SRWLOCK g_names_lock = SRWLOCK_INIT;
+
+const Names& names() {
+    if (const Names* made = g_names.load(std::memory_order_acquire)) return *made;
+    AcquireSRWLockExclusive(&g_names_lock);
+    try {
+        if (!g_names.load(std::memory_order_relaxed))
+            g_names.store(new (g_names_storage) Names(), std::memory_order_release);
+    } catch (...) {
+        ReleaseSRWLockExclusive(&g_names_lock);
+        throw;
+    }
+    ReleaseSRWLockExclusive(&g_names_lock);
+    return *g_names.load(std::memory_order_relaxed);
+}
 
 }  // namespace
 
+void prepare_line_format() { names(); }
+
 void format_line(const logging::record_view& rec, logging::formatting_ostream& out) {
     const auto& values = rec.attribute_values();
-    if (auto stamp = logging::extract<boost::posix_time::ptime>(g_time_stamp, values)) {
+    const Names& n = names();
+    if (auto stamp = logging::extract<boost::posix_time::ptime>(n.time_stamp, values)) {
         if (stamp->is_special()) {
             // Made only for such a stamp (never, from the local clock): one
             // allocation fewer that the first line can meet a failure in.
@@ -47,7 +73,7 @@ void format_line(const logging::record_view& rec, logging::formatting_ostream& o
         }
     }
     out.write(": ", 2);
-    if (auto severity = logging::extract<severity_level>(g_severity, values)) {
+    if (auto severity = logging::extract<severity_level>(n.severity, values)) {
         // As the severity's operator<< writes it: the name, or the number
         // of a value without one.
         if (const char* name = logging::trivial::to_string(*severity)) {
@@ -60,7 +86,7 @@ void format_line(const logging::record_view& rec, logging::formatting_ostream& o
         }
     }
     out.write(" - ", 3);
-    if (auto message = logging::extract<std::string>(g_message, values))
+    if (auto message = logging::extract<std::string>(n.message, values))
         out.write(message->data(), static_cast<std::streamsize>(message->size()));
 }
 

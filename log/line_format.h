@@ -16,4 +16,10 @@ namespace qz::log {
 // time, which the local clock never gives).
 void format_line(const boost::log::record_view& rec, boost::log::formatting_ostream& out);
 
+// Registers the attribute names the line reads with the logging library,
+// once; the log's set-up calls it before its sink can format a line (and
+// format_line makes them itself when nothing did). Throws what the
+// registration throws, leaving nothing of a failed attempt.
+void prepare_line_format();
+
 }  // namespace qz::log

@@ -151,6 +151,7 @@ private:
 // last; a step that fails leaves nothing of this attempt behind, and the
 // next call of init() or write() tries again. Called under g_init_lock.
 void set_up() {
+    prepare_line_format();
     auto core = logging::core::get();
     // Whatever the sink meets while writing (a file that cannot be opened, a
     // full disk) stays inside the logging core; the record is lost, the caller
