@@ -60,5 +60,13 @@ expect "no X server" env -u QZ_XVFB_DISPLAY QZ_XVFB_ERROR="Xvfb did not take con
 want="the X server :4242 is gone"
 expect "an X server gone" env QZ_XVFB_DISPLAY=:4242 "$root/tests/lane_ready.sh" display
 
+# A lane that cannot run at all: one failed test in its JUnit report, saying why.
+"$root/scripts/lane-failed.sh" i686-vm 'vm: no guest image & no <build>' "$tmp/lane.xml"
+want='<testcase name="i686_vm_lane" classname="i686_vm_lane"
+status="fail"
+vm: no guest image &amp; no &lt;build&gt;'
+expect "a lane that cannot run" cat "$tmp/lane.xml"
+[ "$(grep -c '<testcase ' "$tmp/lane.xml")" = 1 ] || { echo "FAIL a lane that cannot run: not one test case"; fails=$((fails + 1)); }
+
 [ "$fails" = 0 ] && echo "lane failures: all named"
 exit $(( fails > 0 ))

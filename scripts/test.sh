@@ -24,16 +24,6 @@ junit_counts() {
     awk '/ status="run"/ { p++; next } { f++ } END { print p + 0, f + 0 }'
 }
 
-# lane_failed NAME WHY JUNIT: what a lane that could not run reports, ctest's
-# report of one failed test, the lane itself, saying why.
-lane_failed() {
-  local dir
-  dir=$(mktemp -d)
-  printf 'add_test([=[%s_lane]=] /bin/sh -c [=[echo "$QZ_LANE_WHY" >&2; exit 1]=])\n' "${1//-/_}" >"$dir/CTestTestfile.cmake"
-  QZ_LANE_WHY=$2 ctest --test-dir "$dir" --output-junit "$3" >/dev/null
-  rm -rf "$dir"
-}
-
 total_pass=0 total_fail=0 lanes_failed=0
 # run_lane NAME COMMAND...: runs one lane, which writes its JUnit report to
 # build/NAME.xml, and adds up that report's counts.
@@ -44,7 +34,7 @@ run_lane() {
   rm -f "$junit"
   "$@" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]} pass=0 fail=0
-  [ -s "$junit" ] || lane_failed "$name" "$(grep -a . "$log" | tail -n1)" "$junit"
+  [ -s "$junit" ] || scripts/lane-failed.sh "$name" "$(grep -a . "$log" | tail -n1)" "$junit"
   if [ -s "$junit" ]; then
     read -r pass fail < <(junit_counts "$junit")
     total_pass=$((total_pass + pass)); total_fail=$((total_fail + fail))
