@@ -1,7 +1,5 @@
 #include "log/line_format.h"
 
-#include <windows.h>
-
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/log/attributes/value_extraction.hpp>
 #include <boost/log/expressions.hpp>
@@ -11,6 +9,8 @@
 #include <charconv>
 #include <cstring>
 #include <string>
+
+#include "host/srw_lock.h"
 
 namespace logging = boost::log;
 namespace expr = boost::log::expressions;
@@ -34,15 +34,9 @@ SRWLOCK g_names_lock = SRWLOCK_INIT;
 
 const Names& names() {
     if (const Names* made = g_names.load(std::memory_order_acquire)) return *made;
-    AcquireSRWLockExclusive(&g_names_lock);
-    try {
-        if (!g_names.load(std::memory_order_relaxed))
-            g_names.store(new (g_names_storage) Names(), std::memory_order_release);
-    } catch (...) {
-        ReleaseSRWLockExclusive(&g_names_lock);
-        throw;
-    }
-    ReleaseSRWLockExclusive(&g_names_lock);
+    const host::ExclusiveLock lock(g_names_lock);
+    if (!g_names.load(std::memory_order_relaxed))
+        g_names.store(new (g_names_storage) Names(), std::memory_order_release);
     return *g_names.load(std::memory_order_relaxed);
 }
 

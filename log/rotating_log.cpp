@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "host/srw_lock.h"
 #include "log/line_format.h"
 
 namespace logging = boost::log;
@@ -29,21 +30,9 @@ using boost::log::trivial::severity_level;
 namespace qz::log {
 namespace {
 
-// The set-up's lock: a slim reader/writer lock of the system, which needs no
-// allocation (the runtime's mutex allocates on first use, and on a thread of
-// the host's also the thread library's record of that thread, neither of
-// which survives a failed allocation).
+// The set-up's lock (host/srw_lock.h: taking it cannot fail).
 SRWLOCK g_init_lock = SRWLOCK_INIT;
-class Exclusive {
-public:
-    explicit Exclusive(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
+using host::ExclusiveLock;
 std::atomic<bool> g_wanted{false};  // init() was called
 std::atomic<bool> g_ready{false};   // and the file sink is registered
 
@@ -108,7 +97,7 @@ public:
     // written) costs this record only: the buffer is left empty and the
     // stream good for the next.
     void consume(const logging::record_view& rec) override {
-        const Exclusive lock(lock_);
+        const ExclusiveLock lock(lock_);
         const Reset reset{*this};
         format_line(rec, stream_);
         stream_.flush();
@@ -116,7 +105,7 @@ public:
     }
 
     void flush() override {
-        const Exclusive lock(lock_);
+        const ExclusiveLock lock(lock_);
         backend_->flush();
     }
 
@@ -201,7 +190,7 @@ Severity severity_for_level(std::int32_t level) noexcept {
 
 void init() {
     g_wanted.store(true, std::memory_order_release);
-    const Exclusive lock(g_init_lock);
+    const ExclusiveLock lock(g_init_lock);
     if (!g_ready.load(std::memory_order_acquire)) set_up();
 }
 
