@@ -1,4 +1,4 @@
-# The static Boost libraries that scripts/build-boost.sh leaves in the cache,
+# The static Boost libraries that scripts/build-lib.sh leaves in the cache,
 # linked by hand: Boost's own package config would add the Windows 8-only
 # synchronization library.
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)

@@ -1,4 +1,4 @@
-# The static libdeflate that scripts/build-libdeflate.sh leaves in the cache:
+# The static libdeflate that scripts/build-lib.sh leaves in the cache:
 # the file CRC-32 (libdeflate_crc32, with its run-time CPU dispatch).
 include(${CMAKE_CURRENT_LIST_DIR}/cache.cmake)
 qz_cached_library(QZ_LIBDEFLATE_ROOT "libdeflate-${QZ_LIBDEFLATE_VERSION}-${QZ_LIB_FLAVOUR}-r${QZ_LIBDEFLATE_RECIPE}"

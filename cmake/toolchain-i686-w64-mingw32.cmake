@@ -24,7 +24,7 @@ set(CMAKE_AR     /usr/bin/llvm-ar-19)
 set(CMAKE_RANLIB /usr/bin/llvm-ranlib-19)
 set(CMAKE_OBJCOPY /usr/bin/llvm-objcopy-19)
 # Every function gets an unwind record, not only those clang thinks an
-# exception may leave (scripts/flavours.sh builds Boost and libdeflate the
+# exception may leave (scripts/build-lib.sh builds Boost and libdeflate the
 # same way): the static check of the DLL's records can then ask one of every
 # function, and a crash reporter unwinds through all of them.
 # The project's own code keeps its frame pointers: a stack walker that has

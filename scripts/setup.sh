@@ -46,11 +46,11 @@ boost=${QZ_BOOST_VERSION%.*} libdeflate=$QZ_LIBDEFLATE_VERSION
 # KEY|WHAT IT DOES WHEN DONE|LABEL|COMMAND
 steps=("packages|installed|Debian packages for the $([ "$demo" = 1 ] && echo demo || echo build and the tests)|packages"
        "root|built|Debian 13 root (Wine 10, clang and lld 19)|$here/make-root.sh wow64"
-       "boost-i686|built|Boost $boost for i686 (clang 19)|$here/build-boost.sh i686"
-       "libdeflate-i686|built|libdeflate $libdeflate for i686 (clang 19)|$here/build-libdeflate.sh i686")
+       "boost-i686|built|Boost $boost for i686 (clang 19)|$here/build-lib.sh boost i686"
+       "libdeflate-i686|built|libdeflate $libdeflate for i686 (clang 19)|$here/build-lib.sh libdeflate i686")
 [ "$demo" = 1 ] || steps+=(
-       "boost-x86_64|built|Boost $boost for x86_64 (GCC 12)|$here/build-boost.sh x86_64"
-       "libdeflate-x86_64|built|libdeflate $libdeflate for x86_64 (GCC 12)|$here/build-libdeflate.sh x86_64")
+       "boost-x86_64|built|Boost $boost for x86_64 (GCC 12)|$here/build-lib.sh boost x86_64"
+       "libdeflate-x86_64|built|libdeflate $libdeflate for x86_64 (GCC 12)|$here/build-lib.sh libdeflate x86_64")
 n=0
 for s in "${steps[@]}"; do
   IFS='|' read -r key verb label command <<<"$s"
