@@ -136,7 +136,8 @@ if [ "$kind" = wow64 ]; then
   mkdir -p "$QZ_WOW64_CACHE"
   exec 9>"$QZ_WOW64_CACHE/wow64.lock"
   flock 9
-  if [ -f "$final/ready" ]; then echo "wow64 root: cached in $final ($(grep '^wine ' "$final/ready"))"; exit 0; fi
+  # (A root made where 32-bit code could not run is made anew where it can.)
+  if [ -f "$final/ready" ] && { grep -q '64 32-bit' "$final/ready" || ! "$final/probe32" 2>/dev/null; }; then echo "wow64 root: cached in $final ($(grep '^wine ' "$final/ready"))"; exit 0; fi
 else
   [ $# = 2 ] || die "$usage"
   final=$2
@@ -160,7 +161,14 @@ root=$work/root
 if [ "$kind" = wow64 ]; then
   log "the probe for 32-bit code"
   gcc -O2 -Wall -Werror -o "$work/probe32" "$here/wow64/probe32.c"
-  "$work/probe32" || echo "wow64 root: this kernel cannot run 32-bit code; only 64-bit programs will run" >&2
+  # A kernel that cannot run 32-bit code (some hypervisors give none) still
+  # gets the root: its toolchain and 64-bit Wine; wow64-run refuses 32-bit
+  # programs there, saying why.
+  bits="64 32" syswow64=drive_c/windows/syswow64/kernel32.dll
+  why32=$("$work/probe32" 2>&1) || {
+    bits=64 syswow64=
+    echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2
+  }
 
   log "the Wine prefix"
   # Made as every run will see it: the same paths, no display.
@@ -168,7 +176,7 @@ if [ "$kind" = wow64 ]; then
   env -u DISPLAY WINEDEBUG="$QZ_WINEDEBUG" WINEDLLOVERRIDES="$QZ_WINEDLLOVERRIDES" \
     unshare --mount --pid --fork --kill-child --propagation private -- \
     "$here/wow64/enter.sh" "$work" setup / /usr/lib/wine/wine64 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || true
-  for f in system.reg drive_c/windows/system32/kernel32.dll drive_c/windows/syswow64/kernel32.dll; do
+  for f in system.reg drive_c/windows/system32/kernel32.dll $syswow64; do
     [ -f "$work/prefix/$f" ] || { tail -n 30 "$work/wineboot.log" >&2; die "the prefix has no $f"; }
   done
   # Most of the prefix is copies of Wine's own DLLs: link them instead (runs
@@ -176,7 +184,7 @@ if [ "$kind" = wow64 ]; then
   log "hard links: $(hardlink -c "$work/prefix" "$root/usr/lib/x86_64-linux-gnu/wine" 2>&1 | grep -E '^Saved' | tr -s ' ' ' ')"
   {
     echo "suite $suites"
-    echo "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64)"
+    echo "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64), prefix for $bits-bit programs"
     echo "key $(key)"
     echo "i386-windows $(find "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows" -maxdepth 1 -type f | wc -l) files"
     echo "built $(date -u +%Y-%m-%dT%H:%M:%SZ) in $(( $(date +%s) - t_start ))s"

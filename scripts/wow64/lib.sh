@@ -55,3 +55,10 @@ qz_root_binds() {
   done
   printf '%s\n' "${shown[@]}"
 }
+
+# qz_runs_32bit: whether this kernel runs 32-bit code in a 64-bit process, as
+# WoW64 needs (the root's probe; some hypervisors offer none); prints why not.
+qz_runs_32bit() {
+  local d; d=$(qz_wow64_dir) || { echo "no Wine 10 root in $QZ_WOW64_CACHE"; return 1; }
+  "$d/probe32" 2>&1
+}
