@@ -10,7 +10,9 @@
 //                                   result.txt into the current folder
 //
 // QZ_FAULT_JOBS (2) runs at once, QZ_FAULT_LASTING_POINTS (16) lasting faults
-// per scenario (an even spread), QZ_FAULT_RUN_SECONDS (15) per run;
+// per scenario (an even spread), QZ_FAULT_EVERY (1) single faults at every
+// N-th fault point only (where each run is slow: under emulation),
+// QZ_FAULT_RUN_SECONDS (15) per run;
 // QZ_FAULT_STACKS=1 makes each run print the stack of every failure it gives,
 // and a run that leaves heap blocks beyond the fault-free run say where those
 // were made (module+offset frames, for addr2line after adding the image base).
@@ -431,6 +433,7 @@ int sweep(const Scenario* scenario, const std::vector<Job>* only) {
     const ULONGLONG t0 = GetTickCount64();
     const int jobs = env_number("QZ_FAULT_JOBS", 2);
     const int points = env_number("QZ_FAULT_LASTING_POINTS", 16);
+    const int every = env_number("QZ_FAULT_EVERY", 1);
     const DWORD limit = static_cast<DWORD>(env_number("QZ_FAULT_RUN_SECONDS", 15)) * 1000;
     // Loaded here too, before any run: the module queries find it in this
     // process, so every run walks the same processes.
@@ -474,10 +477,12 @@ int sweep(const Scenario* scenario, const std::vector<Job>* only) {
         const Report& r = base[s];
         total_points += r.calls;
         if (only) continue;
-        for (long k = 1; k <= r.calls; ++k) list.push_back({s, Mode::single, k});
+        long singles = 0;
+        for (long k = 1; k <= r.calls; k += every, ++singles) list.push_back({s, Mode::single, k});
         const long n = std::min<long>(r.calls, points);
         for (long i = 0; i < n; ++i) list.push_back({s, Mode::lasting, n == 1 ? 1 : 1 + i * (r.calls - 1) / (n - 1)});
-        std::printf("fault sweep: scenario %-8s %4ld fault points, %ld lasting\n", s->name, r.calls, n);
+        std::printf("fault sweep: scenario %-8s %4ld fault points, %ld single, %ld lasting\n", s->name, r.calls,
+                    singles, n);
     }
     if (only) list = *only;
 
