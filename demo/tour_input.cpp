@@ -65,7 +65,7 @@ int command_mouse(qz::demo::Context& ctx, int argc, char** argv) {
         std::printf("QZ_ReleaseMouse; moved %lld, %lld in %d s\n", static_cast<long long>(total_x),
                     static_cast<long long>(total_y), seconds);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: the mouse needs a display (QZ_NEEDS_DISPLAY=1 QZ_XVFB_DISPLAY=:N)\n", e.what());
+        std::fprintf(stderr, "%s: the mouse needs a display (QZ_NEEDS_DISPLAY=1 DISPLAY=:N)\n", e.what());
         return 1;
     }
     return 0;

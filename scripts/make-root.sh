@@ -11,8 +11,9 @@
 #          pins. Cached in $QZ_WOW64_CACHE/wow64-<key>/ (scripts/wow64/lib.sh
 #          says what it holds); the roots of other keys go once it is made.
 #   vm     the guest of the i686 VM lane: Debian 12 amd64 with i386, 32-bit
-#          Wine, its PID 1 (scripts/vm/guest-init) and CMake (the guest runs
-#          ctest), as a disk booted once to make the Wine prefix. DEST (which
+#          Wine, its PID 1 (scripts/vm/guest-init), CMake (the guest runs
+#          ctest) and the kernel's 9p modules (it mounts the checkout), as a
+#          disk booted once to make the Wine prefix. DEST (which
 #          must not exist; scripts/vm/run-lane.sh keeps the images, in
 #          $QZ_VM_CACHE/vm-<key>) gets disk.qcow2, vmlinuz, initrd.img and,
 #          last, ready (their checksums).
@@ -51,13 +52,14 @@ case "$kind" in
     recipe() { echo "$QZ_ROOT_TOOLCHAIN"; cat "$here/comdat-symbols.py" "$here/wow64/probe32.c"; } ;;
   vm)
     suites="bookworm bookworm-updates" tools="qemu-img qemu-system-x86_64"
-    # Beside 32-bit Wine: the X server and pointer tool of the display tests,
-    # the X extension libraries 32-bit Wine loads when they are there (as the
-    # host's wine64 has them), and the 32-bit libfaketime for the midnight test.
-    packages="wine32:i386 xvfb xdotool libfaketime:i386 libxi6:i386 libxrandr2:i386 libxrender1:i386
-      libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 libxxf86vm1:i386 cmake"
-    files="/usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/Xvfb /usr/bin/xdotool /usr/bin/ctest
-      /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
+    # Beside 32-bit Wine: the X server (with xvfb-run's xauth) and pointer
+    # tool of the display tests, the X extension libraries 32-bit Wine loads
+    # when they are there (as the host's wine64 has them), the 32-bit
+    # libfaketime for the midnight test, and insmod for the 9p modules.
+    packages="wine32:i386 xvfb xauth xdotool libfaketime:i386 libxi6:i386 libxrandr2:i386 libxrender1:i386
+      libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 libxxf86vm1:i386 cmake kmod"
+    files="/usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/xvfb-run /usr/bin/xauth /usr/bin/xdotool
+      /usr/bin/ctest /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1 /lib/modules/qz/9p.ko"
     # The guest boots this machine's kernel.
     recipe() { echo "$QZ_VM_WINE"; qz_vm_kernel_version; cat "$here/vm/guest-init"; } ;;
   *) die "$usage" ;;
@@ -110,6 +112,11 @@ hook() {
       # Mount points of every run (scripts/wow64/enter.sh).
       mkdir -p "$r/opt/qz/prefix" "$r/opt/qz/scratch" ;;
     vm-customize)
+      # The guest mounts the checkout over 9p: the booted kernel's modules.
+      mkdir -p "$r/lib/modules/qz"
+      for p in netfs fscache 9pnet 9pnet_virtio 9p; do
+        f=$(modinfo -k "$(qz_vm_kernel_version)" -F filename $p) && cp "$f" "$r/lib/modules/qz/" || die "no kernel module $p"
+      done
       install -m 0755 "$here/vm/guest-init" "$r/sbin/qz-init"
       install -D -m 0644 "$here/wine.env" "$r/etc/qz/wine.env"
       echo qz-guest >"$r/etc/hostname" ;;

@@ -1,6 +1,5 @@
-# Sourced by the run scripts: one wine64 prefix (made once, reused), one
-# persistent wineserver for the run, and an Xvfb server for the tests that
-# need a display.
+# Sourced by the run scripts: one wine64 prefix (made once, reused) and one
+# persistent wineserver for the run.
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 export QZ_CACHE
 export WINEPREFIX=${WINEPREFIX:-$QZ_CACHE/wine64-prefix}
@@ -28,20 +27,3 @@ qz_start_wine() {
   "$qz_root/scripts/wine-run" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f \
     >/dev/null 2>&1 </dev/null || echo "wine64 prefix: cannot set it to load no audio driver" >&2
 }
-
-. "$qz_root/scripts/vm/xvfb.sh"
-
-# One Xvfb for the run (its messages in build/xvfb.log); fails, with those
-# messages, when the server does not come up.
-qz_start_xvfb() {
-  mkdir -p "$qz_root/build"
-  local log=$qz_root/build/xvfb.log
-  if ! qz_xvfb_start "$log"; then
-    echo "$QZ_XVFB_ERROR; its log ($log):" >&2
-    sed 's/^/  | /' "$log" >&2
-    return 1
-  fi
-  export QZ_XVFB_DISPLAY
-}
-
-qz_stop_xvfb() { qz_xvfb_stop; }

@@ -3,21 +3,19 @@
 # 32-bit Wine 8 (this machine's kernel cannot run 32-bit Linux code), run by
 # the guest's own ctest with the "vm" test preset, as the WoW64 lane runs them
 # here. Needs a built build/i686 tree. Builds or reuses the guest image cached
-# in $QZ_VM_CACHE/vm-<stamp>/, copies the test tree (the build's executables,
-# its CTest files, the checkout's test scripts and presets) into the guest at
-# the same paths, boots it, shows its ctest output live and leaves the JUnit
-# report that ctest wrote in QZ_VM_JUNIT (build/i686-vm.xml). Fails, saying
-# why, when the guest does not come up or write its report within
-# QZ_VM_TIMEOUT seconds (the console log is shown then).
+# in $QZ_VM_CACHE/vm-<stamp>/, boots it with this checkout shared at the same
+# path (9p), shows its ctest output live and leaves the JUnit report that
+# ctest wrote in QZ_VM_JUNIT (build/i686-vm.xml). Fails, saying why, when the
+# guest does not come up or write its report within QZ_VM_TIMEOUT seconds (the
+# console log is shown then).
 #   run-lane.sh --image-only     only builds (or checks) the image
-#   run-lane.sh --payload-only   only stages what the guest gets (payload.tar)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 source "$here/vm-lib.sh"
 
 build=$root/build/i686
-out=${QZ_VM_OUT:-$root/build/vm}
+out=$root/build/vm
 limit=${QZ_VM_TIMEOUT:-1200}
 junit=${QZ_VM_JUNIT:-$root/build/i686-vm.xml}
 t_start=$(date +%s)
@@ -25,7 +23,6 @@ die() { echo "vm: $*" >&2; exit 1; }
 builder=("$root/scripts/make-root.sh" vm)
 [ -z "${QZ_VM_IMAGE_BUILDER:-}" ] || builder=("$QZ_VM_IMAGE_BUILDER")
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
-payload_only=0; [ "${1:-}" = --payload-only ] && payload_only=1
 [ "$image_only" = 1 ] || rm -f "$junit"
 if [ "$image_only" = 0 ]; then
   [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ] || die "no i686 build in $build: configure and build the i686 preset first"
@@ -62,44 +59,26 @@ ensure_image() {
   exec 9>&-
 }
 
-# --- the payload (the test tree at its paths; the guest's clock shim) and
-# the results disk.
+# --- the guest's clock shim (time64.c), where the guest finds it.
 prepare() {
-  rm -rf "$out"; mkdir -p "$out/stage/lib" "$out/results"
-  echo "$root" >"$out/stage/source"
-  clang --target=i686-linux-gnu -shared -fPIC -nostdlib -O2 -Wall -Werror \
-    -o "$out/stage/lib/time64.so" "$here/time64.c" || return 1
-  cp "$here/guest-run.sh" "$out/stage/"
-  # Of the PDBs, the guest needs the DLL's alone (the symbols test reads it).
-  (cd / && { printf '%s\n' "${root#/}/CMakePresets.json" "${root#/}/scripts/wine-run" "${root#/}/scripts/vm/xvfb.sh"
-    find "${root#/}/tests" -name '*.sh'
-    find "${build#/}" -name CTestTestfile.cmake -o -name CTestCostData.txt
-    find "${build#/}/bin" -type f ! -name '*.pdb' -o -name qzutilities.pdb; } |
-    tar cf "$out/tree.tar" --transform "s|^|tree/|" -T -) || return 1
-  tar rf "$out/tree.tar" -C "$out/stage" . && mv "$out/tree.tar" "$out/payload.tar" || return 1
-  # Whole MiBs: the guest reads it as a disk.
-  local size
-  size=$(stat -c %s "$out/payload.tar")
-  truncate -s $(( (size / 1048576 + 1) * 1048576 )) "$out/payload.tar"
-  truncate -s 256M "$out/results.img"
+  rm -rf "$out"; mkdir -p "$out"
+  clang --target=i686-linux-gnu -shared -fPIC -nostdlib -O2 -Wall -Werror -o "$out/time64.so" "$here/time64.c"
 }
 
 # --- one boot; its "qz-guest:" console lines shown as they come.
 boot() {
   : >"$out/console.log"
-  qz_vm_boot "$image" run "$out/console.log" "$limit" \
+  QZ_VM_APPEND="qz.src=$root" qz_vm_boot "$image" run "$out/console.log" "$limit" \
     -drive "file=$image/disk.qcow2,if=virtio,format=qcow2,snapshot=on" \
-    -drive "file=$out/payload.tar,if=virtio,format=raw,readonly=on" \
-    -drive "file=$out/results.img,if=virtio,format=raw" &
+    -virtfs "local,path=$root,mount_tag=qz,security_model=passthrough,id=qz" &
   local pid=$!
   tail -n +1 -f --pid=$pid "$out/console.log" | sed -u -n 's/\r//g; s/^qz-guest: /  [vm] /p'
   wait "$pid"
 }
 
-[ "$payload_only" = 1 ] || ensure_image || die "no guest image"
+ensure_image || die "no guest image"
 [ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
-prepare || die "cannot stage the payload in $out"
-[ "$payload_only" = 0 ] || { echo "vm: payload $out/payload.tar"; exit 0; }
+prepare || die "cannot build the guest's clock shim into $out"
 echo "vm: sha256 $(sha256sum "$build/bin/qzutilities.dll" | cut -d' ' -f1) of the DLL under test; image $image; limit ${limit}s"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
@@ -111,11 +90,10 @@ if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image b
   ensure_image || die "no guest image"
   rc=0; boot || rc=$?
 fi
-tar xf "$out/results.img" -C "$out/results" 2>/dev/null
-if [ ! -s "$out/results/junit.xml" ]; then
+if [ ! -s "$out/junit.xml" ]; then
   tail -n 60 "$out/console.log" | tr -d '\r'
   die "the guest wrote no test report (qemu status $rc$([ "$rc" = 124 ] && echo ": killed at the ${limit}s limit"); console: $out/console.log)"
 fi
-cp "$out/results/junit.xml" "$junit"
+cp "$out/junit.xml" "$junit"
 echo "vm: $(( $(date +%s) - t_start ))s in all"
 grep -aq '^qz-guest: 100% tests passed' "$out/console.log"

@@ -22,8 +22,8 @@ qz_vm_stamp() { "$qz_vm_dir/../make-root.sh" --key vm; }
 
 # qz_vm_boot IMAGE_DIR MODE CONSOLE LIMIT_SECONDS [extra qemu args...]
 #   Boots the image's kernel with the guest's PID 1 in MODE. The serial
-#   console goes to CONSOLE. Returns qemu's status, or 124 when the guest was
-#   killed at the time limit.
+#   console goes to CONSOLE; QZ_VM_APPEND adds to the kernel's command line.
+#   Returns qemu's status, or 124 when the guest was killed at the time limit.
 qz_vm_boot() {
   local dir=$1 mode=$2 console=$3 limit=$4; shift 4
   local cpus=${QZ_VM_CPUS:-2}
@@ -34,6 +34,6 @@ qz_vm_boot() {
     -smp "$cpus" -m 2048 -display none -no-reboot \
     -serial "file:$console" \
     -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
-    -append "root=/dev/vda rootfstype=ext4 rw console=ttyS0 panic=1 init=/sbin/qz-init qz.mode=$mode" \
+    -append "root=/dev/vda rootfstype=ext4 rw console=ttyS0 panic=1 init=/sbin/qz-init qz.mode=$mode ${QZ_VM_APPEND:-}" \
     "$@" </dev/null
 }
