@@ -33,12 +33,16 @@ expect 1 'selector 0x2b\) ended with signal' "$dir/probe32" 0x2b
 
 # A hang ends with its caller's timeout, and takes its wineserver along.
 start=$(date +%s)
-expect 124 '' timeout -k 5 3 "$run" cmd /c "ping -n 60 127.0.0.1 >nul"
+# (The run's processes carry a mark of this test in their environment: other
+# tests may use the root meanwhile.)
+mark=QZ_RUN_TEST_MARK=$$
+expect 124 '' env "$mark" timeout -k 5 3 "$run" cmd /c "ping -n 60 127.0.0.1 >nul"
 took=$(( $(date +%s) - start ))
 [ "$took" -le 12 ] || { echo "FAIL: the timeout took ${took}s"; fails=$((fails + 1)); }
 sleep 1
 left=$(for p in /proc/[0-9]*; do
-  [ "$(readlink "$p/root" 2>/dev/null)" = "$dir/root" ] && echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
+  [ "$(readlink "$p/root" 2>/dev/null)" = "$dir/root" ] && tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" &&
+    echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
 done)
 [ -z "$left" ] || { echo "FAIL: processes in the root outlived the run:"; echo "$left"; fails=$((fails + 1)); }
 echo "$fails failed"
