@@ -28,6 +28,8 @@ if [ "$image_only" = 0 ]; then
   [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ] || die "no i686 build in $build: configure and build the i686 preset first"
 fi
 command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 missing (scripts/setup.sh)"
+# The guest takes the checkout's path from its kernel's command line.
+case "$root" in *[[:space:]]*) die "the checkout's path ($root) has a space, which the guest's command line cannot carry" ;; esac
 
 # --- the image: reuse it only when it is complete and unchanged.
 stamp=$(qz_vm_stamp) || die "cannot stamp the image recipe"
