@@ -17,6 +17,7 @@ qz_start_wine
 # server that does not come up fails its lane, saying why (its messages in
 # build/xvfb.log).
 x=(xvfb-run -a -e "$root/build/xvfb.log" -s "$QZ_XVFB_ARGS")
+rm -rf "$root/build/lanes"; mkdir -p "$root/build/lanes"
 
 # junit_counts FILE: "PASSED FAILED" of a JUnit report, one test case per test;
 # a case passed when its status is "run" (failed, not run or timed out otherwise).
@@ -27,14 +28,15 @@ junit_counts() {
 
 # run_lane NAME COMMAND...: runs one lane, which writes its JUnit report to
 # build/NAME.xml (a lane that writes none gets one from lane-failed.sh); its
-# output also goes to build/NAME.log, its status to build/NAME.status.
+# output also goes to build/NAME.log, its status to build/lanes/NAME.status
+# (the lanes of this run: the totals below read them).
 run_lane() {
   local name=$1; shift
   local log=$root/build/$name.log junit=$root/build/$name.xml
   echo "==== $name"
   rm -f "$junit"
   "$@" 2>&1 | tee "$log"
-  echo "${PIPESTATUS[0]}" >"$root/build/$name.status"
+  echo "${PIPESTATUS[0]}" >"$root/build/lanes/$name.status"
   [ -s "$junit" ] || scripts/lane-failed.sh "$name" "$(grep -a . "$log" | tail -n1)" "$junit"
 }
 
@@ -62,13 +64,14 @@ QZ_NATIVE_JUNIT=$root/build/native.xml run_lane native native/run.sh >"$root/bui
 native=$!
 run_lane i686-vm scripts/vm/run-lane.sh
 wait "$native"; cat build/native.out
-# The totals, from each lane's report; a lane failed when its command did or
-# its report holds no test.
+# The totals, from the report of each lane that ran; a lane failed when its
+# command did or its report holds no test.
 total_pass=0 total_fail=0 lanes_failed=0
-for name in i686-static x86_64-wine native "${lanes[@]/#/i686-}"; do
+for status in build/lanes/*.status; do
+  name=$(basename "$status" .status)
   read -r pass fail < <(junit_counts "build/$name.xml")
   total_pass=$((total_pass + pass)) total_fail=$((total_fail + fail))
-  rc=$(cat "build/$name.status")
+  rc=$(cat "$status")
   if [ "$rc" != 0 ] || [ $((pass + fail)) = 0 ]; then
     lanes_failed=$((lanes_failed + 1)); echo "lane $name FAILED (status $rc)"
   fi

@@ -56,9 +56,11 @@ qz_root_binds() {
   printf '%s\n' "${shown[@]}"
 }
 
-# qz_runs_32bit: whether this kernel runs 32-bit code in a 64-bit process, as
-# WoW64 needs (the root's probe; some hypervisors offer none); prints why not.
+# qz_runs_32bit: fails, saying why, when the root's probe finds that this
+# kernel cannot run 32-bit code in a 64-bit process, as WoW64 needs (some
+# hypervisors offer none). Without a root it cannot tell and does not fail:
+# the run itself then fails, naming the missing root.
 qz_runs_32bit() {
-  local d; d=$(qz_wow64_dir) || { echo "no Wine 10 root in $QZ_WOW64_CACHE"; return 1; }
+  local d; d=$(qz_wow64_dir) || return 0
   "$d/probe32" 2>&1
 }
