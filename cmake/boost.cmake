@@ -7,9 +7,8 @@ qz_cached_library(QZ_BOOST_ROOT "boost-${QZ_BOOST_VERSION}-${QZ_LIB_FLAVOUR}-r${
 
 add_library(qz_boost_log INTERFACE)
 target_include_directories(qz_boost_log SYSTEM INTERFACE "${QZ_BOOST_ROOT}/include")
-target_compile_definitions(qz_boost_log INTERFACE BOOST_ALL_NO_LIB BOOST_LOG_WITHOUT_EVENT_LOG
-  BOOST_LOG_WITHOUT_SYSLOG BOOST_LOG_WITHOUT_IPC BOOST_LOG_WITHOUT_SETTINGS_PARSERS
-  BOOST_LOG_WITHOUT_DEBUG_OUTPUT)
+# The defines Boost was built with (versions.env).
+target_compile_definitions(qz_boost_log INTERFACE BOOST_ALL_NO_LIB ${QZ_BOOST_DEFINES})
 foreach(lib log filesystem thread date_time chrono atomic)
   target_link_libraries(qz_boost_log INTERFACE "${QZ_BOOST_ROOT}/lib/libboost_${lib}.a")
 endforeach()

@@ -15,10 +15,13 @@ function(qz_cached_library var folder doc)
   endif()
 endfunction()
 
-# The versions and recipe numbers of versions.env, as CMake variables.
-file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../versions.env _qz_versions REGEX "^QZ_[A-Z_]+=")
+# The variables of versions.env (versions, recipe numbers, the shared compile
+# flags and defines), as CMake variables; a quoted list of words becomes a
+# CMake list.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../versions.env _qz_versions REGEX "^QZ_[A-Z0-9_]+=")
 foreach(_qz_line IN LISTS _qz_versions)
-  string(REGEX MATCH "^(QZ_[A-Z_]+)=(.*)$" _ "${_qz_line}")
-  set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+  string(REGEX MATCH "^(QZ_[A-Z0-9_]+)=\"?([^\"]*)\"?$" _ "${_qz_line}")
+  separate_arguments(_qz_value UNIX_COMMAND "${CMAKE_MATCH_2}")
+  set(${CMAKE_MATCH_1} "${_qz_value}")
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../versions.env)

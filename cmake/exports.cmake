@@ -67,7 +67,8 @@ endif()
 # without one would be neither exported nor checked. (The other way round,
 # a row without a prototype, fails the DLL's compilation:
 # exports/prototypes.cpp.)
-file(STRINGS ${_qz_header} _qz_prototypes REGEX "QZ_CDECL [A-Za-z_][A-Za-z0-9_]*\\(")
+# (The macro's own definitions, "#define QZ_CDECL ...", are no prototypes.)
+file(STRINGS ${_qz_header} _qz_prototypes REGEX "^[^#].*QZ_CDECL [A-Za-z_][A-Za-z0-9_]*\\(")
 foreach(_qz_line IN LISTS _qz_prototypes)
   string(REGEX MATCH "QZ_CDECL ([A-Za-z_][A-Za-z0-9_]*)\\(" _qz_match "${_qz_line}")
   if(NOT CMAKE_MATCH_1 IN_LIST QZ_EXPORTS)

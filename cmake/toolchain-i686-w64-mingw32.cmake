@@ -23,15 +23,9 @@ set(CMAKE_RC_FLAGS_INIT "--target=pe-i386")
 set(CMAKE_AR     /usr/bin/llvm-ar-19)
 set(CMAKE_RANLIB /usr/bin/llvm-ranlib-19)
 set(CMAKE_OBJCOPY /usr/bin/llvm-objcopy-19)
-# Every function gets an unwind record, not only those clang thinks an
-# exception may leave (scripts/build-lib.sh builds Boost and libdeflate the
-# same way): the static check of the DLL's records can then ask one of every
-# function, and a crash reporter unwinds through all of them.
-# The project's own code keeps its frame pointers: a stack walker that has
-# no PDB, or does not read its frame data (Wine's dbghelp), still walks
-# through the library's frames to the host's.
-# (The compile options are the top-level CMakeLists' QZ_PDB_COMPILE_OPTIONS.)
-set(QZ_PDB_COMPILE_OPTIONS -fasynchronous-unwind-tables -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -fno-omit-frame-pointer)
+# What clang compiles with stands in versions.env (QZ_I686_CFLAGS, shared with
+# the Boost and libdeflate builds), and the hardening of the link in the
+# top-level CMakeLists: both are applied there.
 # -pthread: libgcc's unwinder calls pthread_once (winpthreads, linked in).
 set(_qz_link "-fuse-ld=lld -pthread -Wl,--pdb= -Xlinker -Xlink=-pdbaltpath:%_PDB% -Xlinker -Xlink=-pdbsourcepath:/qzutilities")
 set(CMAKE_EXE_LINKER_FLAGS_INIT    "${_qz_link}")

@@ -21,8 +21,12 @@
 extern "C" {
 #endif
 
-#if defined(_MSC_VER) || defined(__MINGW32__)
+/* cdecl on every compiler for 32-bit x86, whatever convention its options
+ * make the default (/Gz, -mrtd); elsewhere there is only one. */
+#if defined(_MSC_VER) || defined(__MINGW32__) || defined(__CYGWIN__)
 #define QZ_CDECL __cdecl
+#elif (defined(__GNUC__) || defined(__clang__)) && defined(__i386__)
+#define QZ_CDECL __attribute__((cdecl))
 #else
 #define QZ_CDECL
 #endif

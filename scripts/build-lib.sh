@@ -36,7 +36,7 @@ cache=${QZ_CACHE:-/var/cache/qzutilities}
 run=() clang=
 case "$flavour" in
   i686) target=i686 folder=i686-clang19 run=("$here/root-run")
-    clang="-fasynchronous-unwind-tables -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=. -ffile-prefix-map=$cache=qzcache" ;;
+    clang="$QZ_I686_CFLAGS -ffile-prefix-map=$cache=qzcache" ;;
   i686-gcc) target=i686 folder=i686 ;;
   x86_64) target=x86_64 folder=x86_64 ;;
   *) die "$usage" ;;
@@ -76,7 +76,8 @@ boost() {
   fi
   # b2's gcc toolset drives clang as well; the b2 engine itself was built by
   # this machine's compiler, and runs in the root as it does here.
-  local toolset=gcc-mingw winnt=0x0601
+  local toolset=gcc-mingw winnt=$QZ_WINNT d defines=()
+  for d in $QZ_BOOST_DEFINES; do defines+=("define=$d"); done
   [ "$target" = i686 ] || am=64
   if [ -n "$clang" ]; then
     toolset=gcc-clang19
@@ -92,10 +93,7 @@ boost() {
     --build-dir="$out.build" --stagedir="$out" \
     toolset=$toolset target-os=windows threadapi=win32 address-model=$am \
     variant=release link=static runtime-link=static threading=multi cxxstd=17 \
-    define=_WIN32_WINNT=$winnt define=BOOST_USE_WINAPI_VERSION=$winnt \
-    define=BOOST_LOG_WITHOUT_EVENT_LOG define=BOOST_LOG_WITHOUT_SYSLOG \
-    define=BOOST_LOG_WITHOUT_IPC define=BOOST_LOG_WITHOUT_SETTINGS_PARSERS \
-    define=BOOST_LOG_WITHOUT_DEBUG_OUTPUT \
+    define=_WIN32_WINNT=$winnt define=BOOST_USE_WINAPI_VERSION=$winnt "${defines[@]}" \
     --with-log --with-filesystem --with-thread --with-date_time --with-atomic --with-chrono \
     stage >"$out.log" 2>&1 || { tail -n 60 "$out.log"; exit 1; }
   rm -rf "$out.build" "$out.user-config.jam"

@@ -56,5 +56,8 @@ host_pdb="qzhost.pdb $(qz_pdb_id "$summary")"
 [ "$host_record" = "$host_pdb" ] ||
   bad "bin/qzhost.exe's CodeView record ($host_record) is not debug/qzhost.pdb's (${host_pdb:-no PDB})"
 
+# Both binaries carry the hardening every Windows binary is expected to have.
+"$here/check_hardening.sh" bin/qzutilities.dll debug/qzutilities.pdb bin/qzhost.exe debug/qzhost.pdb || fail=1
+
 [ "$fail" = 0 ] && echo "package checks passed: $(basename "$zip"), $(grep -c . <<<"$have") files"
 exit $fail

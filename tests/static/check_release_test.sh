@@ -93,5 +93,61 @@ expect no_aslr "DYNAMIC_BASE is not set" "$(d no_aslr)" "$(g no_aslr)" "$def" "$
 
 expect missing "no DLL at" "$tmp/none.dll" "$debug" "$def" "$version"
 
+if [[ "$debug" == *.pdb ]]; then
+  # The hardening check (check_hardening.sh) on the same kind of copies, and on
+  # two small programs linked the wrong ways.
+  harden() {  # harden CASE MESSAGE BINARY PDB: fails saying MESSAGE, or passes
+    local name=$1 msg=$2 status
+    "$here/check_hardening.sh" "$3" "$4" >"$tmp/$name.txt" 2>&1; status=$?
+    if [ "$msg" = passed ]; then [ "$status" = 0 ] && grep -q 'NO_SEH, no W+X' "$tmp/$name.txt" && return
+    else [ "$status" != 0 ] && grep -qF -- "$msg" "$tmp/$name.txt" && return; fi
+    echo "FAIL [$name] expected: $msg (status $status)"; sed 's/^/    | /' "$tmp/$name.txt"
+    fails=$((fails + 1))
+  }
+  # poke_le FILE OFFSET HEX: writes the bytes HEX ("\x00\x01") at OFFSET.
+  poke_le() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+  harden hardened passed "$dll" "$debug"
+  variant seh; poke_le "$(d seh)" $((pe + 24 + 70)) '\x40\x01'
+  harden seh "$(basename "$dll"): NO_SEH is not set" "$(d seh)" "$(g seh)"
+  variant unstamped; poke_le "$(d unstamped)" $((pe + 8)) '\x00\x00\x00\x00'
+  harden unstamped "TimeDateStamp is 0" "$(d unstamped)" "$(g unstamped)"
+  variant restamped; poke "$(d restamped)" $((pe + 8))
+  harden restamped "its CodeView entry's 0x" "$(d restamped)" "$(g restamped)"
+  # The first section (.text): Characteristics at 36 of its 40-byte header,
+  # after the optional header (its size at 20 into the file header); the
+  # base relocation table's size at 140 into the optional header.
+  opt=$(od -An -tu2 -j $((pe + 20)) -N2 "$dll" | tr -d ' ')
+  variant writable_code; poke_le "$(d writable_code)" $((pe + 24 + opt + 39)) '\xe0'
+  harden writable_code "sections both writable and executable: .text" "$(d writable_code)" "$(g writable_code)"
+  variant no_relocs; poke_le "$(d no_relocs)" $((pe + 24 + 140)) '\x00\x00\x00\x00'
+  harden no_relocs "no base relocation table" "$(d no_relocs)" "$(g no_relocs)"
+  # A program whose link line has the canary flag (clang adds libssp), and one
+  # that imports an SEH handler.
+  cat >"$tmp/smash.c" <<'C'
+#include <string.h>
+int _except_handler3(void);
+int main(int argc, char** argv) {
+    char b[16];
+    strcpy(b, argv[0]);
+#ifdef SEH
+    if (argc > 5) return _except_handler3();
+#endif
+    return b[1];
+}
+C
+  link() {  # link NAME FLAGS...: the program, with its PDB (canaries on the compile line alone)
+    local cc=(clang-19 --target=i686-w64-mingw32 -O1 -gcodeview)
+    "${cc[@]}" -fstack-protector-strong "$@" -c -o "$tmp/$name.o" "$tmp/smash.c" 2>"$tmp/$name.link" &&
+      "${cc[@]}" -fuse-ld=lld -Wl,--no-seh -Xlinker -Xlink=-Brepro -Wl,--pdb= -Xlinker -Xlink=-pdbaltpath:%_PDB% \
+        "$@" -o "$tmp/$name.exe" "$tmp/$name.o" 2>>"$tmp/$name.link"
+  }
+  name=ssp_link; if link -fstack-protector-strong; then
+    harden ssp_link "libssp is linked" "$tmp/ssp_link.exe" "$tmp/ssp_link.pdb"
+  else echo "FAIL [ssp_link] cannot link: $(cat "$tmp/ssp_link.link")"; fails=$((fails + 1)); fi
+  name=seh_import; if link -DSEH; then
+    harden seh_import "imports an SEH handler or unwinder: _except_handler3" "$tmp/seh_import.exe" "$tmp/seh_import.pdb"
+  else echo "FAIL [seh_import] cannot link: $(cat "$tmp/seh_import.link")"; fails=$((fails + 1)); fi
+fi
+
 echo "release check cases: $fails failed"
 [ "$fails" = 0 ]
