@@ -5,9 +5,10 @@
 # (tests/static/check_package.sh) before it goes to dist/.
 #
 # The same commit gives the same zip, byte for byte, on any machine set up by
-# scripts/setup.sh: the binaries carry no time stamp and no build path, and
-# the zip's entries are the installed tree in a fixed order, all stamped with
-# the commit's time (SOURCE_DATE_EPOCH), with no owner or other extra fields.
+# scripts/setup.sh: the binaries carry no build path (their time stamp is a
+# hash of their content), and the zip's entries are the installed tree in a
+# fixed order, all stamped with the commit's time (SOURCE_DATE_EPOCH), with no
+# owner or other extra fields.
 #
 # Refuses a work tree with changes that are not committed. dist/ changes only
 # at the end, by renaming the checked zip into it: a run that fails leaves it
