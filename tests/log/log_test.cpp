@@ -128,6 +128,25 @@ TEST(Log, SizeRotationAtTheExactBoundary) {
     EXPECT_EQ(file_size(dir, "qzlog_2.txt"), 100u + 2);                      // the record in the next one
 }
 
+// The midnight rule is asked again once the clock's second has changed; on
+// the same local date it must answer no, or every second would begin a file.
+TEST(Log, RecordsSecondsApartOnOneDateShareOneFile) {
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    TempDir dir;
+    expect_ran(drive(dir, {"init", "log:0:first", "sleep:1100", "log:1:a second later", "log:2:third"}));
+    GetLocalTime(&after);
+    if (after.wDay != before.wDay) GTEST_SKIP() << "the local date changed during the run";
+    EXPECT_EQ(log_files(dir), std::vector<std::string>{"qzlog_0.txt"});
+    const std::string text = contents(dir, "qzlog_0.txt");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(text, m, std::regex("(\\d\\d:\\d\\d:\\d\\d): info - first\r\n"
+                                                     "(\\d\\d:\\d\\d:\\d\\d): warning - a second later\r\n"
+                                                     "\\d\\d:\\d\\d:\\d\\d: error - third\r\n")))
+        << text;
+    EXPECT_NE(m[1].str(), m[2].str()) << "the records were not a second apart";
+}
+
 TEST(Log, SecondInitKeepsOneSinkAndTheWrittenLog) {
     TempDir dir;
     expect_ran(drive(dir, {"init", "log:0:before", "init", "log:1:after", "init", "init", "log:2:last"}));
