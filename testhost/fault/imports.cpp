@@ -72,7 +72,7 @@ FARPROC WINAPI get_proc_address(HMODULE module, LPCSTR name) {
     if (IS_INTRESOURCE(name)) return found;
     const std::string dll = module_name(module);
     {
-        Guard guard(g_lock);
+        const ExclusiveLock lock(g_lock);
         g_lookups.push_back(dll + "!" + name);
     }
     Row* row = found ? find_row(dll, name) : nullptr;
@@ -440,7 +440,7 @@ void unhook_exports() {
 void set_diagnostic_service(IDxDiagProvider* provider) { g_service = provider; }
 
 std::vector<std::string> lookups() {
-    Guard guard(g_lock);
+    const ExclusiveLock lock(g_lock);
     return g_lookups;
 }
 
