@@ -18,7 +18,7 @@ constexpr size_t kPrefix = 17;  // "HH:MM:SS: info - "
 
 qz::test::ChildResult drive(const TempDir& dir, const std::vector<std::string>& steps,
                             const std::vector<std::pair<std::string, std::string>>& env = {}) {
-    return qz::test::run_child(qz::test::exe_dir() + "\\log_driver.exe", steps, dir.path(), env, 120000);
+    return qz::test::run_child(qz::test::exe_dir() + "\\log_driver.exe", steps, {dir.path(), env}, 120000);
 }
 
 void expect_ran(const qz::test::ChildResult& r) {
