@@ -18,7 +18,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "testhost/fault/dinput.h"
+#include "testhost/fake_dinput.h"
 
 // The narrow Toolhelp entries under their own names, as the library imports them.
 #undef Process32First
@@ -112,7 +112,7 @@ HRESULT WINAPI direct_input_create(HINSTANCE, DWORD, REFIID iid, LPVOID* out, LP
     *out = nullptr;
     if (take("DirectInput8Create")) return DIERR_OUTOFMEMORY;
     if (!IsEqualIID(iid, IID_IDirectInput8A)) return DIERR_NOINTERFACE;
-    *out = new_direct_input();
+    *out = static_cast<IDirectInput8A*>(new_fake_direct_input());
     return DI_OK;
 }
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "testhost/fake_d3d9.h"
-#include "testhost/fault/dinput.h"
+#include "testhost/fake_dinput.h"
 #include "testhost/fault/gate.h"
 #include "testhost/fault/imports.h"
 #include "testhost/fault/plan.h"
@@ -182,13 +182,13 @@ TEST_F(Plan, StandInsFailTheirMethodsThroughTheGate) {
     EXPECT_EQ(device.TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(device.TestCooperativeLevel(), D3D_OK);
 
-    IDirectInput8A* input = new_direct_input();
+    IDirectInput8A* input = qz::test::new_fake_direct_input();
     IDirectInputDevice8A* mouse = nullptr;
     arm(Mode::single, 1);
     EXPECT_EQ(input->CreateDevice(GUID_SysMouse, &mouse, nullptr), DIERR_OUTOFMEMORY);
     EXPECT_EQ(mouse, nullptr);
     ASSERT_EQ(input->CreateDevice(GUID_SysMouse, &mouse, nullptr), DI_OK);
-    EXPECT_EQ(live_direct_input_objects(), 2);
+    EXPECT_EQ(qz::test::fake_direct_input().live(), 2);
     DIMOUSESTATE2 state{};
     EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
     EXPECT_EQ(mouse->Acquire(), DI_OK);
@@ -196,7 +196,7 @@ TEST_F(Plan, StandInsFailTheirMethodsThroughTheGate) {
     EXPECT_EQ(state.lX, 3);
     mouse->Release();
     input->Release();
-    EXPECT_EQ(live_direct_input_objects(), 0);
+    EXPECT_EQ(qz::test::fake_direct_input().live(), 0);
     qz::test::g_com_gate = nullptr;
 }
 
