@@ -1,8 +1,10 @@
 #include "diag/dumps.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "diag/names.h"
 #include "host/host.h"
@@ -91,14 +93,16 @@ void caller_module_path(HMODULE module, char (&out)[kCallerPathCapacity]) {
     if (length == 0 || length >= kCallerPathCapacity) return;
     wide[length] = L'\0';
     // The conversion's own result decides, not a measure beforehand: some
-    // runtimes measure without looking at the characters. A path that cannot
-    // be converted, or would not fit with its terminator, leaves only the
-    // part before the failure in `out`, which is dropped.
-    const std::size_t written = std::wcstombs(out, wide, kCallerPathCapacity);
-    if (written == static_cast<std::size_t>(-1) || written >= kCallerPathCapacity) {
-        out[0] = '\0';
-        return;
-    }
+    // runtimes measure without looking at the characters. It writes whole
+    // characters only, so in a buffer of the capacity it would stop short,
+    // terminator-less, before a character of two bytes that does not fit;
+    // with room for one more character, a narrow form that would not fit
+    // with its terminator comes back at least as long as the capacity, and
+    // is dropped like one that cannot be converted.
+    char narrow[kCallerPathCapacity + MB_LEN_MAX];
+    const std::size_t written = std::wcstombs(narrow, wide, sizeof narrow);
+    if (written == static_cast<std::size_t>(-1) || written >= kCallerPathCapacity) return;
+    std::memcpy(out, narrow, written);
     out[written] = '\0';
 }
 

@@ -11,16 +11,21 @@ namespace {
 const void* g_engine = nullptr;
 std::array<void*, kSlotCount> g_slots{};
 
+// Both from the one table: each slot's name, and the slot of each look-up.
 constexpr const char* kNames[] = {
 #define QZ_HOST_FN(name) #name,
+#define QZ_HOST_FN_AGAIN(name)
 #include "host/host_functions.inc"
+#undef QZ_HOST_FN_AGAIN
 #undef QZ_HOST_FN
 };
 
 constexpr Fn kOrder[] = {
-#define QZ_LOOKUP(name) Fn::name,
-#include "host/lookup_order.inc"
-#undef QZ_LOOKUP
+#define QZ_HOST_FN(name) Fn::name,
+#define QZ_HOST_FN_AGAIN(name) Fn::name,
+#include "host/host_functions.inc"
+#undef QZ_HOST_FN_AGAIN
+#undef QZ_HOST_FN
 };
 
 static_assert(sizeof(kNames) / sizeof(kNames[0]) == 429, "429 distinct host functions");

@@ -11,9 +11,12 @@ constexpr std::int32_t kBindResult = 630;
 
 using LookupFn = void* (__cdecl*)(const char* name);
 
+// One slot per host function, in the order of their first look-ups.
 enum class Fn : std::uint16_t {
 #define QZ_HOST_FN(name) name,
+#define QZ_HOST_FN_AGAIN(name)
 #include "host/host_functions.inc"
+#undef QZ_HOST_FN_AGAIN
 #undef QZ_HOST_FN
     count_
 };

@@ -5,12 +5,11 @@
 #include <boost/log/expressions.hpp>
 #include <boost/log/support/date_time.hpp>
 #include <boost/log/trivial.hpp>
-#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <string>
 
-#include "host/srw_lock.h"
+#include "host/no_destroy.h"
 
 namespace logging = boost::log;
 namespace expr = boost::log::expressions;
@@ -22,22 +21,17 @@ namespace {
 // The names the line reads, registered with the logging library by the
 // log's set-up (prepare_line_format), not while the library loads: a
 // registration that fails there would end the process that loads it. Made
-// once, under a lock of their own, and never destroyed.
+// on first use (a failed attempt leaves nothing and the next use tries
+// again) and never destroyed.
 struct Names {
     logging::attribute_name time_stamp{"TimeStamp"};
     logging::attribute_name severity{logging::trivial::severity.get_name()};
     logging::attribute_name message{expr::smessage.get_name()};
 };
-alignas(Names) unsigned char g_names_storage[sizeof(Names)];
-std::atomic<const Names*> g_names{nullptr};
-SRWLOCK g_names_lock = SRWLOCK_INIT;
 
 const Names& names() {
-    if (const Names* made = g_names.load(std::memory_order_acquire)) return *made;
-    const host::ExclusiveLock lock(g_names_lock);
-    if (!g_names.load(std::memory_order_relaxed))
-        g_names.store(new (g_names_storage) Names(), std::memory_order_release);
-    return *g_names.load(std::memory_order_relaxed);
+    static host::NoDestroy<Names> names;
+    return names.get();
 }
 
 }  // namespace

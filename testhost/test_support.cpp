@@ -113,66 +113,81 @@ DWORD handle_count() {
     return n;
 }
 
-ChildResult run_child(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                      const std::vector<std::pair<std::string, std::string>>& env, DWORD timeout_ms) {
-    ChildResult r;
+bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
+                 const ChildOptions& options) {
     // The child's environment: this process's, with `env` set on top.
     std::wstring block;
-    if (!env.empty()) {
+    if (!options.env.empty()) {
         auto widen = [](const std::string& s) { return std::wstring(s.begin(), s.end()); };
         wchar_t* current = GetEnvironmentStringsW();
         for (const wchar_t* p = current; *p; p += wcslen(p) + 1) {
             std::wstring entry = p;
             bool replaced = false;
-            for (const auto& kv : env) {
+            for (const auto& kv : options.env) {
                 std::wstring key = widen(kv.first) + L"=";
                 if (_wcsnicmp(entry.c_str(), key.c_str(), key.size()) == 0) replaced = true;
             }
             if (!replaced) block += entry + L'\0';
         }
         FreeEnvironmentStringsW(current);
-        for (const auto& kv : env) block += widen(kv.first) + L"=" + widen(kv.second) + L'\0';
+        for (const auto& kv : options.env) block += widen(kv.first) + L"=" + widen(kv.second) + L'\0';
         block += L'\0';
     }
-    std::string cmd = command_line(program, args);
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
-                        env.empty() ? nullptr : block.data(),
-                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
-        return r;
-    r.started = true;
-    if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0) {
-        r.finished = true;
-        GetExitCodeProcess(pi.hProcess, &r.exit_code);
-    } else {
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 10000);
+    HANDLE output = nullptr;
+    if (!options.output.empty()) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        output = CreateFileA(options.output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        if (output == INVALID_HANDLE_VALUE) return false;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = output;
     }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return r;
+    std::string cmd = command_line(program, args);
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt) Sleep(200);
+        started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, output != nullptr,
+                                 options.env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                                 options.env.empty() ? nullptr : block.data(),
+                                 options.cwd.empty() ? nullptr : options.cwd.c_str(), &si, &child.pi);
+    }
+    if (output) {
+        const DWORD error = GetLastError();
+        CloseHandle(output);
+        SetLastError(error);
+    }
+    return started != FALSE;
+}
+
+ChildResult run_child(const std::string& program, const std::vector<std::string>& args, const ChildOptions& options,
+                      DWORD timeout_ms) {
+    RunningChild child;
+    if (!start_child(child, program, args, options)) return {};
+    return child.wait(timeout_ms);
 }
 
 RunningChild::~RunningChild() { kill(); }
 
-void RunningChild::kill() {
-    if (!pi.hProcess) return;
-    TerminateProcess(pi.hProcess, 0);
-    WaitForSingleObject(pi.hProcess, 10000);
+ChildResult RunningChild::wait(DWORD timeout_ms) {
+    ChildResult r;
+    if (!pi.hProcess) return r;
+    r.started = true;
+    r.finished = WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0;
+    if (!r.finished) {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 10000);
+    }
+    GetExitCodeProcess(pi.hProcess, &r.exit_code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     pi = {};
+    return r;
 }
 
-bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
-                 const std::string& cwd) {
-    std::string cmd = command_line(program, args);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          cwd.empty() ? nullptr : cwd.c_str(), &si, &child.pi) != FALSE;
+void RunningChild::kill() {
+    if (pi.hProcess) TerminateProcess(pi.hProcess, 0);
+    wait(10000);
 }
 
 }  // namespace qz::test

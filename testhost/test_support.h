@@ -52,21 +52,38 @@ struct ChildResult {
     DWORD exit_code = 0;
 };
 
-// Runs a program with arguments (each quoted as needed) in `cwd`, with extra
-// environment variables on top of this process's, and waits for it.
-ChildResult run_child(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& cwd = {},
-                      const std::vector<std::pair<std::string, std::string>>& env = {},
-                      DWORD timeout_ms = 120000);
+// How a child starts: in `cwd` (empty: this process's folder), with `env`
+// set on top of this process's environment, its standard output and error
+// written to the file `output` (empty: this process's).
+struct ChildOptions {
+    std::string cwd;
+    std::vector<std::pair<std::string, std::string>> env;
+    std::string output;
+};
 
-// The same, started and left running: the caller owns the process handle.
+// A child started and left running; the process ends with its owner.
 struct RunningChild {
     PROCESS_INFORMATION pi{};
+    RunningChild() = default;
+    RunningChild(RunningChild&& other) noexcept : pi(std::exchange(other.pi, {})) {}
+    RunningChild& operator=(RunningChild&& other) noexcept {
+        if (this != &other) kill(), pi = std::exchange(other.pi, {});
+        return *this;
+    }
     ~RunningChild();
     bool started() const { return pi.hProcess != nullptr; }
+    // Waits until it ends, at most `timeout_ms`, killing it then; its handles are closed.
+    ChildResult wait(DWORD timeout_ms);
     void kill();
 };
+
+// Starts a program with arguments (each quoted as needed). Wine now and then
+// refuses a start for a moment: a start is tried a few times.
 bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
-                 const std::string& cwd = {});
+                 const ChildOptions& options = {});
+
+// The same, waited for.
+ChildResult run_child(const std::string& program, const std::vector<std::string>& args,
+                      const ChildOptions& options = {}, DWORD timeout_ms = 120000);
 
 }  // namespace qz::test

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "testhost/fault/dinput.h"
+#include "testhost/fake_dinput.h"
 
 // The narrow Toolhelp entries under their own names, as the library imports them.
 #undef Process32First
@@ -47,6 +47,24 @@ F* real_of(const char* dll, const char* name) {
     return reinterpret_cast<F*>(find_row(dll, name)->real);
 }
 
+// For a hand-written hook, called from the library at `caller`: counts the
+// call of its row and, when the plan fails it, leaves the row's last-error
+// code and errno and returns true with the row's result in `result`.
+template <class R>
+bool failed(const char* dll, const char* name, const void* caller, R& result) {
+    const Row& row = *find_row(dll, name);
+    if (!row.failure.fails || !take(row.name, caller)) return false;
+    leave_error(row.failure);
+    result = detail::as<R>(row.failure.result);
+    return true;
+}
+
+// The module's NT headers, where its DOS header says.
+const IMAGE_NT_HEADERS& nt_headers(HMODULE module) {
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+}
+
 std::string lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -64,15 +82,12 @@ std::string module_name(HMODULE module) {
 // What the library looks up at run time goes through the same hooks as its
 // imports: for a hooked name the hook comes back, calling what was found.
 FARPROC WINAPI get_proc_address(HMODULE module, LPCSTR name) {
-    if (take("GetProcAddress")) {
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return nullptr;
-    }
+    if (FARPROC failure; failed(kKernel, "GetProcAddress", __builtin_return_address(0), failure)) return failure;
     const FARPROC found = real_of<decltype(::GetProcAddress)>(kKernel, "GetProcAddress")(module, name);
     if (IS_INTRESOURCE(name)) return found;
     const std::string dll = module_name(module);
     {
-        Guard guard(g_lock);
+        const ExclusiveLock lock(g_lock);
         g_lookups.push_back(dll + "!" + name);
     }
     Row* row = found ? find_row(dll, name) : nullptr;
@@ -81,24 +96,11 @@ FARPROC WINAPI get_proc_address(HMODULE module, LPCSTR name) {
     return reinterpret_cast<FARPROC>(row->hook);
 }
 
-// The module snapshot is refused while the process loads or unloads modules
-// (ERROR_BAD_LENGTH, which callers retry); a process snapshot cannot read
-// another process's memory.
-HANDLE WINAPI create_toolhelp_snapshot(DWORD flags, DWORD process_id) {
-    if (take("CreateToolhelp32Snapshot")) {
-        SetLastError(flags & TH32CS_SNAPMODULE ? ERROR_BAD_LENGTH : ERROR_PARTIAL_COPY);
-        return INVALID_HANDLE_VALUE;
-    }
-    const HANDLE h = real_of<decltype(::CreateToolhelp32Snapshot)>(kKernel, "CreateToolhelp32Snapshot")(flags, process_id);
-    if (h != INVALID_HANDLE_VALUE) opened(Kind::handle, reinterpret_cast<std::intptr_t>(h));
-    return h;
-}
-
 // The diagnostic service is the stand-in the run chose; other classes are the system's.
 HRESULT WINAPI co_create_instance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
-    if (take("CoCreateInstance")) {
+    if (HRESULT failure; failed("ole32.dll", "CoCreateInstance", __builtin_return_address(0), failure)) {
         *out = nullptr;
-        return E_OUTOFMEMORY;
+        return failure;
     }
     if (g_service && IsEqualCLSID(clsid, CLSID_DxDiagProvider) && IsEqualIID(iid, IID_IDxDiagProvider)) {
         g_service->AddRef();
@@ -110,9 +112,9 @@ HRESULT WINAPI co_create_instance(REFCLSID clsid, LPUNKNOWN outer, DWORD context
 
 HRESULT WINAPI direct_input_create(HINSTANCE, DWORD, REFIID iid, LPVOID* out, LPUNKNOWN) {
     *out = nullptr;
-    if (take("DirectInput8Create")) return DIERR_OUTOFMEMORY;
+    if (HRESULT failure; failed("dinput8.dll", "DirectInput8Create", __builtin_return_address(0), failure)) return failure;
     if (!IsEqualIID(iid, IID_IDirectInput8A)) return DIERR_NOINTERFACE;
-    *out = new_direct_input();
+    *out = static_cast<IDirectInput8A*>(new_fake_direct_input());
     return DI_OK;
 }
 
@@ -257,7 +259,9 @@ const std::vector<Row*>& hook_rows() {
         QZ_HOOK(kKernel, SystemTimeToTzSpecificLocalTime, fails(FALSE, memory)),
         QZ_HOOK(kKernel, GlobalMemoryStatusEx, fails(FALSE, memory)),
         // Processes and modules.
-        QZ_SPECIAL(kKernel, CreateToolhelp32Snapshot, &create_toolhelp_snapshot, fails(invalid, ERROR_BAD_LENGTH)),
+        // The module snapshot is refused while the process loads or unloads
+        // modules (ERROR_BAD_LENGTH, which callers retry).
+        QZ_HOOK(kKernel, CreateToolhelp32Snapshot, fails(invalid, ERROR_BAD_LENGTH).opens(Kind::handle)),
         QZ_HOOK(kKernel, Process32First, fails(FALSE, ERROR_NO_MORE_FILES)),
         QZ_HOOK(kKernel, Process32Next, fails(FALSE, ERROR_NO_MORE_FILES)),
         QZ_HOOK(kKernel, Module32First, fails(FALSE, ERROR_NO_MORE_FILES)),
@@ -279,9 +283,7 @@ const std::vector<Row*>& hook_rows() {
 std::vector<Import> imports_of(HMODULE module) {
     std::vector<Import> list;
     const auto* base = reinterpret_cast<const unsigned char*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const auto& dirs = nt->OptionalHeader.DataDirectory;
+    const auto& dirs = nt_headers(module).OptionalHeader.DataDirectory;
     const auto add = [&](const char* dll, DWORD names_rva, bool delayed) {
         for (auto* t = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + names_rva); t->u1.AddressOfData; ++t) {
             std::string name = IMAGE_SNAP_BY_ORDINAL(t->u1.Ordinal)
@@ -316,8 +318,7 @@ std::string classify(const std::string& dll, const std::string& name) {
 
 int install(HMODULE module) {
     const auto* base = reinterpret_cast<unsigned char*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const auto& dir = nt_headers(module).OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     int patched = 0;
     if (!dir.Size) return 0;
     for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
@@ -353,9 +354,8 @@ std::vector<ExportSlot> g_exports;
 // wraps, so anything reaches; the same search serves). Kept for good, as the
 // library's imports may jump through it until the process ends.
 unsigned char* jump_page(HMODULE module) {
-    const auto* base = reinterpret_cast<const unsigned char*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto at = (reinterpret_cast<std::uintptr_t>(base) + nt->OptionalHeader.SizeOfImage + 0xFFFF) & ~std::uintptr_t{0xFFFF};
+    auto at = (reinterpret_cast<std::uintptr_t>(module) + nt_headers(module).OptionalHeader.SizeOfImage + 0xFFFF) &
+              ~std::uintptr_t{0xFFFF};
     for (int tries = 0; tries < 4096; ++tries, at += 0x10000)
         if (void* page = VirtualAlloc(reinterpret_cast<void*>(at), 0x1000, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE))
             return static_cast<unsigned char*>(page);
@@ -395,8 +395,7 @@ int hook_exports(const std::vector<Import>& imports) {
         if (!row->real) row->real = reinterpret_cast<void*>(GetProcAddress(module, i.name.c_str()));
         if (!row->real) continue;
         const auto* base = reinterpret_cast<unsigned char*>(module);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        const auto& dir = nt_headers(module).OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
         if (!dir.Size) continue;
         const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
         const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
@@ -440,7 +439,7 @@ void unhook_exports() {
 void set_diagnostic_service(IDxDiagProvider* provider) { g_service = provider; }
 
 std::vector<std::string> lookups() {
-    Guard guard(g_lock);
+    const ExclusiveLock lock(g_lock);
     return g_lookups;
 }
 

@@ -43,7 +43,7 @@ bool parse_mode(const std::string& text, Mode& mode) {
 
 void arm(Mode mode, long at) {
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     s.mode = mode;
     s.at = at;
     s.calls = s.injected = 0;
@@ -54,13 +54,13 @@ void arm(Mode mode, long at) {
 
 void clear() {
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     s.mode = Mode::off;
 }
 
 bool take(const char* name, const void* caller) noexcept {
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     if (s.mode == Mode::off) return false;
     const long n = ++s.calls;
     try {
@@ -89,7 +89,7 @@ const char* first_hit() noexcept { return state().first_hit; }
 
 std::vector<std::string> trace() {
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     return {s.trace.begin(), s.trace.end()};
 }
 
@@ -108,7 +108,7 @@ void opened(Kind kind, std::intptr_t value) {
     State& s = state();
     void* frames[24];
     const USHORT depth = s.keep_stacks ? RtlCaptureStackBackTrace(1, 24, frames, nullptr) : 0;
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     if (!s.books_open) return;
     s.live[static_cast<int>(kind)].insert(value);
     if (s.keep_stacks) s.stacks[static_cast<int>(kind)][value].assign(frames, frames + depth);
@@ -117,20 +117,20 @@ void opened(Kind kind, std::intptr_t value) {
 void closed(Kind kind, std::intptr_t value) {
     const KeepErrors keep;
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     s.live[static_cast<int>(kind)].erase(value);
     s.stacks[static_cast<int>(kind)].erase(value);
 }
 
 std::size_t live(Kind kind) {
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     return s.live[static_cast<int>(kind)].size();
 }
 
 void keep_stacks(bool on) {
     State& s = state();
-    Guard guard(s.lock);
+    const ExclusiveLock lock(s.lock);
     s.keep_stacks = on;
 }
 
@@ -138,7 +138,7 @@ std::vector<std::string> live_stacks(Kind kind) {
     std::vector<std::vector<void*>> found;
     {
         State& s = state();
-        Guard guard(s.lock);
+        const ExclusiveLock lock(s.lock);
         for (const auto& [value, frames] : s.stacks[static_cast<int>(kind)])
             if (s.live[static_cast<int>(kind)].count(value)) found.push_back(frames);
     }

@@ -13,22 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "host/srw_lock.h"
+
 namespace qz::test::fault {
 
 enum class Mode { off, count, single, lasting };
 
-// A slim lock for what the hooks share: they also run under the loader's
-// lock (thread attach), where nothing may wait on another thread's start.
-class Guard {
-public:
-    explicit Guard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Guard() { ReleaseSRWLockExclusive(&lock_); }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
+// What the hooks share is kept under a slim lock (host/srw_lock.h): they
+// also run under the loader's lock (thread attach), where nothing may wait on
+// another thread's start.
+using host::ExclusiveLock;
 
 // "none" (counted, nothing fails), "single", "lasting"; false if unknown.
 bool parse_mode(const std::string& text, Mode& mode);

@@ -49,7 +49,7 @@ Child::Child(const std::string& exe)
     const std::string bin = exe_dir();
     if (!CopyFileA((bin + "\\diag_child.exe").c_str(), dir.file(exe_name).c_str(), FALSE) ||
         !CopyFileA((bin + "\\diag_child_mod.dll").c_str(), dir.file(dll_name).c_str(), FALSE) ||
-        !start_child(proc, dir.file(exe_name), {dir.file(dll_name)}, dir.path()))
+        !start_child(proc, dir.file(exe_name), {dir.file(dll_name)}, {dir.path()}))
         return;
     for (int tries = 0; tries < 400 && !ready; ++tries) {
         for (const auto& m : modules_of(pid())) ready = ready || _stricmp(m.name.c_str(), dll_name.c_str()) == 0;

@@ -7,7 +7,9 @@
 #include <climits>
 #include <clocale>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <stdexcept>
 #include <tuple>
@@ -421,5 +423,44 @@ TEST_F(Fake, CallerPathThatCannotBeConvertedIsEmptyNeverCut) {
         entry_for(copy.module);
         ASSERT_EQ(host.diag_calls().size(), 7u);
         EXPECT_EQ(host.diag_calls().back(), narrow ? std::string(known.begin(), known.end()) : std::string());
+    }
+}
+
+// The same in a locale whose narrow form of a character takes two bytes
+// (code page 932): a path of fewer than 260 characters whose narrow form
+// needs the whole buffer or more, also when the buffer ends inside a
+// character, gives an empty text, never a cut one.
+TEST_F(Fake, CallerPathWhoseNarrowFormDoesNotFitIsEmptyNeverCut) {
+    struct Locale {
+        const bool set = std::setlocale(LC_ALL, ".932") != nullptr;
+        ~Locale() { std::setlocale(LC_ALL, "C"); }
+    } locale;
+    ASSERT_TRUE(locale.set) << "the runtime has no locale of code page 932";
+    ASSERT_EQ(MB_CUR_MAX, 2);
+    qz::test::TempDir dir;
+    const std::wstring base = wide(dir.path());
+    const std::wstring folder = base + L"\\" + std::wstring(40, L'\u4e2d');  // 40 units, 80 bytes
+    const std::size_t folder_bytes = folder.size() + 40;
+    // Narrow bytes of the whole path, and what ends the file name.
+    const struct { std::size_t bytes; const wchar_t* tail; } cases[] = {
+        {kCallerPathCapacity - 1, L".dll"},       // fits with its terminator
+        {kCallerPathCapacity, L".dll"},           // fills the buffer, no room for the terminator
+        {kCallerPathCapacity + 5, L"\u4e2d.dll"},  // the buffer ends inside the last wide character
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "narrow form of " << c.bytes << " bytes");
+        const std::size_t tail_bytes = std::wcslen(c.tail) + (c.tail[0] == L'.' ? 0 : 1);
+        ASSERT_GT(c.bytes, folder_bytes + 1 + tail_bytes);
+        LoadedCopy copy(folder, std::wstring(c.bytes - folder_bytes - 1 - tail_bytes, L'f') + c.tail);
+        ASSERT_NE(copy.module, nullptr) << "LoadLibraryW failed: " << GetLastError();
+        const std::wstring known = own_module_path(copy.module);
+        ASSERT_LT(known.size(), kCallerPathCapacity);
+        std::string narrow(2 * kCallerPathCapacity, '\0');
+        narrow.resize(std::wcstombs(narrow.data(), known.c_str(), narrow.size()));
+        ASSERT_EQ(narrow.size(), c.bytes) << "the platform reports another path than the one loaded";
+        host.clear_records();
+        entry_for(copy.module);
+        ASSERT_EQ(host.diag_calls().size(), 7u);
+        EXPECT_EQ(host.diag_calls().back(), c.bytes < kCallerPathCapacity ? narrow : std::string());
     }
 }

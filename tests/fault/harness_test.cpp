@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "testhost/fake_d3d9.h"
-#include "testhost/fault/dinput.h"
+#include "testhost/fake_dinput.h"
 #include "testhost/fault/gate.h"
 #include "testhost/fault/imports.h"
 #include "testhost/fault/plan.h"
@@ -21,15 +21,19 @@ namespace {
 
 using namespace qz::test::fault;
 
+Row* row_of(const char* dll, const char* name) {
+    for (Row* row : hook_rows())
+        if (std::string(row->dll) == dll && std::string(row->name) == name) return row;
+    return nullptr;
+}
+
 // A table row made callable here: its real entry is this process's own import.
 template <class F>
 F* hook(const char* dll, const char* name, F* real) {
-    for (Row* row : hook_rows())
-        if (std::string(row->dll) == dll && std::string(row->name) == name) {
-            if (!row->real) row->real = reinterpret_cast<void*>(real);
-            return reinterpret_cast<F*>(row->hook);
-        }
-    return nullptr;
+    Row* row = row_of(dll, name);
+    if (!row) return nullptr;
+    if (!row->real) row->real = reinterpret_cast<void*>(real);
+    return reinterpret_cast<F*>(row->hook);
 }
 
 class Plan : public ::testing::Test {
@@ -168,6 +172,34 @@ TEST_F(Plan, RunTimeLookUpsGetTheHookAndCanFailThemselves) {
     EXPECT_EQ(find(LOCALE_INVARIANT, FIND_FROMSTART, L"abc", -1, L"b", -1, nullptr), 1);
 }
 
+// The hand-written hooks fail with what their rows say: codes changed in
+// the table reach the caller.
+TEST_F(Plan, HandWrittenHooksFailWithTheirRowsCodes) {
+    const auto lookup = hook("kernel32.dll", "GetProcAddress", &::GetProcAddress);
+    const auto create = hook("ole32.dll", "CoCreateInstance", &::CoCreateInstance);
+    Row* const rows[] = {row_of("kernel32.dll", "GetProcAddress"), row_of("ole32.dll", "CoCreateInstance"),
+                         row_of("dinput8.dll", "DirectInput8Create")};
+    ASSERT_TRUE(lookup && create && rows[2]);
+    const Failure kept[] = {rows[0]->failure, rows[1]->failure, rows[2]->failure};
+    rows[0]->failure.error = ERROR_INVALID_HANDLE;
+    rows[1]->failure.result = E_ACCESSDENIED;
+    rows[2]->failure.result = DIERR_NOTINITIALIZED;
+    arm(Mode::lasting, 1);
+    SetLastError(0);
+    EXPECT_EQ(lookup(GetModuleHandleW(L"kernel32.dll"), "Sleep"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    void* out = &out;
+    EXPECT_EQ(create(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider, &out), E_ACCESSDENIED);
+    EXPECT_EQ(out, nullptr);
+    out = &out;
+    const auto input = reinterpret_cast<decltype(&::DirectInput8Create)>(rows[2]->hook);
+    EXPECT_EQ(input(GetModuleHandleW(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A, &out, nullptr),
+              DIERR_NOTINITIALIZED);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(calls(), 3);
+    for (int i = 0; i < 3; ++i) rows[i]->failure = kept[i];
+}
+
 TEST_F(Plan, EveryImportIsHookedOrNamedAsNeverFailing) {
     EXPECT_EQ(classify("kernel32.dll", "ReadFile"), "hooked");
     EXPECT_EQ(classify("msvcrt.dll", "memcpy").rfind("never: ", 0), 0u);
@@ -182,13 +214,13 @@ TEST_F(Plan, StandInsFailTheirMethodsThroughTheGate) {
     EXPECT_EQ(device.TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(device.TestCooperativeLevel(), D3D_OK);
 
-    IDirectInput8A* input = new_direct_input();
+    IDirectInput8A* input = qz::test::new_fake_direct_input();
     IDirectInputDevice8A* mouse = nullptr;
     arm(Mode::single, 1);
     EXPECT_EQ(input->CreateDevice(GUID_SysMouse, &mouse, nullptr), DIERR_OUTOFMEMORY);
     EXPECT_EQ(mouse, nullptr);
     ASSERT_EQ(input->CreateDevice(GUID_SysMouse, &mouse, nullptr), DI_OK);
-    EXPECT_EQ(live_direct_input_objects(), 2);
+    EXPECT_EQ(qz::test::fake_direct_input().live(), 2);
     DIMOUSESTATE2 state{};
     EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
     EXPECT_EQ(mouse->Acquire(), DI_OK);
@@ -196,7 +228,7 @@ TEST_F(Plan, StandInsFailTheirMethodsThroughTheGate) {
     EXPECT_EQ(state.lX, 3);
     mouse->Release();
     input->Release();
-    EXPECT_EQ(live_direct_input_objects(), 0);
+    EXPECT_EQ(qz::test::fake_direct_input().live(), 0);
     qz::test::g_com_gate = nullptr;
 }
 

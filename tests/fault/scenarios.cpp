@@ -13,7 +13,7 @@
 #include "diag/dumps.h"
 #include "testhost/fake_d3d9.h"
 #include "testhost/fake_dxdiag.h"
-#include "testhost/fault/dinput.h"
+#include "testhost/fake_dinput.h"
 #include "testhost/fault/imports.h"
 #include "testhost/fault/plan.h"
 
@@ -354,7 +354,7 @@ const Scenario* find_scenario(const std::string& name) {
 }
 
 int live_com_objects() {
-    int n = live_direct_input_objects();
+    int n = fake_direct_input().live();
     if (g_device) n += g_device->refs - 1;
     if (g_service) n += g_service->refs - 1 + FakeDxDiagProvider::live_containers();
     return n;

@@ -224,7 +224,7 @@ void run_jobs(const std::string& root, const std::vector<Job>& list, int jobs, D
     struct Slot {
         Job job;
         std::string dir;
-        PROCESS_INFORMATION pi{};
+        RunningChild child;
         ULONGLONG started = 0;
     };
     static int folders = 0;
@@ -234,14 +234,11 @@ void run_jobs(const std::string& root, const std::vector<Job>& list, int jobs, D
     std::size_t next = 0;
     const auto finish = [&](std::size_t i, bool finished) {
         Slot& s = running[i];
+        const ChildResult ended = s.child.wait(finished ? 10000 : 0);
         Report r;
-        r.finished = finished;
-        if (!finished) TerminateProcess(s.pi.hProcess, 1);
-        WaitForSingleObject(s.pi.hProcess, 10000);
-        GetExitCodeProcess(s.pi.hProcess, &r.exit_code);
+        r.finished = ended.finished;
+        r.exit_code = ended.exit_code;
         r.seconds = static_cast<double>(GetTickCount64() - s.started) / 1000.0;
-        CloseHandle(s.pi.hProcess);
-        CloseHandle(s.pi.hThread);
         read_back(s.dir, r);
         done(s.job, r);
         running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
@@ -252,23 +249,10 @@ void run_jobs(const std::string& root, const std::vector<Job>& list, int jobs, D
             std::snprintf(name, sizeof name, "\\r%06d", folders++);
             Slot s{list[next++], root + name};
             CreateDirectoryA(s.dir.c_str(), nullptr);
-            SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-            const HANDLE output = CreateFileA((s.dir + "\\output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                              CREATE_ALWAYS, 0, nullptr);
-            STARTUPINFOA si{};
-            si.cb = sizeof si;
-            si.dwFlags = STARTF_USESTDHANDLES;
-            si.hStdOutput = si.hStdError = output;
-            std::string cmd = "\"" + std::string(exe) + "\" --scenario " + s.job.scenario->name + " --fault " +
-                              mode_name(s.job.mode) + " --at " + std::to_string(s.job.at);
-            // (Wine now and then refuses a start for a moment: a few tries.)
-            BOOL started = FALSE;
-            for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-                if (attempt) Sleep(200);
-                started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, s.dir.c_str(), &si,
-                                         &s.pi);
-            }
-            CloseHandle(output);
+            const bool started = start_child(
+                s.child, exe,
+                {"--scenario", s.job.scenario->name, "--fault", mode_name(s.job.mode), "--at", std::to_string(s.job.at)},
+                {s.dir, {}, s.dir + "\\output.txt"});
             s.started = GetTickCount64();
             if (!started) {
                 Report r;
@@ -284,7 +268,7 @@ void run_jobs(const std::string& root, const std::vector<Job>& list, int jobs, D
         std::vector<HANDLE> handles;
         ULONGLONG soonest = ~0ull;
         for (const Slot& s : running) {
-            handles.push_back(s.pi.hProcess);
+            handles.push_back(s.child.pi.hProcess);
             soonest = std::min(soonest, s.started + limit_ms);
         }
         const ULONGLONG now = GetTickCount64();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "testhost/engine_host.h"
+#include "testhost/test_support.h"
 #include "testhost/window.h"
 
 namespace {
@@ -34,12 +35,8 @@ void xdotool(const std::string& args) {
     const std::string done = "/tmp/qz-mouse-xdotool-" + std::to_string(GetCurrentProcessId());
     const std::wstring done_here = L"Z:" + std::wstring(done.begin(), done.end());
     DeleteFileW(done_here.c_str());
-    std::string command = "Z:\\bin\\sh -c \"/usr/bin/xdotool " + args + " && touch " + done + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    qz::test::RunningChild shell;
+    ASSERT_TRUE(qz::test::start_child(shell, "Z:\\bin\\sh", {"-c", "/usr/bin/xdotool " + args + " && touch " + done}));
     for (int i = 0; i < 250 && GetFileAttributesW(done_here.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         qz::test::pump_messages(20);
     ASSERT_NE(GetFileAttributesW(done_here.c_str()), INVALID_FILE_ATTRIBUTES) << "xdotool " << args << " failed";

@@ -1,5 +1,5 @@
 // The translation and mouse logic, compiled in, against recording fakes of
-// user32 and of the DirectInput interfaces.
+// user32 and the stand-in DirectInput.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +8,8 @@
 
 #include "input/keyboard.h"
 #include "input/mouse.h"
-#include "testhost/dinput_unused.h"
+#include "testhost/fake_dinput.h"
+#include "testhost/fault/gate.h"
 
 namespace {
 
@@ -119,11 +120,11 @@ TEST_F(KeyboardLogic, KeyNameRefusesANullBufferOrNoRoomItselfWithoutAskingThePla
     EXPECT_TRUE(g_log.empty());
 }
 
-// The result each step gives (S_OK by default).
+// The result each step gives (S_OK by default), handed to the stand-in
+// DirectInput (testhost/fake_dinput.h) through its gate.
 struct Script {
     HRESULT create = S_OK, create_device = S_OK, set_format = S_OK, set_coop = S_OK;
     std::vector<HRESULT> acquire, state;  // results in order; S_OK once used up
-    LONG x = 0, y = 0;
 } g_script;
 
 HRESULT next(std::vector<HRESULT>& v) {
@@ -132,71 +133,23 @@ HRESULT next(std::vector<HRESULT>& v) {
     return hr;
 }
 
-#define NOT_USED(name, ...) STDMETHOD(name)(__VA_ARGS__) { return E_NOTIMPL; }
+HRESULT scripted(const char* method, HRESULT) {
+    const std::string m = method;
+    if (m == "IDirectInput8::CreateDevice") return g_script.create_device;
+    if (m == "IDirectInputDevice8::SetDataFormat") return g_script.set_format;
+    if (m == "IDirectInputDevice8::SetCooperativeLevel") return g_script.set_coop;
+    if (m == "IDirectInputDevice8::Acquire") return next(g_script.acquire);
+    if (m == "IDirectInputDevice8::GetDeviceState") return next(g_script.state);
+    ADD_FAILURE() << "unexpected call of " << m;
+    return S_OK;
+}
 
-class FakeDevice final : public IDirectInputDevice8A {
-public:
-    explicit FakeDevice(int id) : id(id) {}
-    ULONG refs = 1;
-    int id;
-    const DIDATAFORMAT* format = nullptr;
-    HWND window = nullptr;
-    DWORD level = 0;
-
-    HRESULT log(const char* what, HRESULT hr = S_OK) {
-        g_log.push_back(std::string(what) + "#" + std::to_string(id));
-        return hr;
-    }
-    STDMETHOD_(ULONG, AddRef)() { return ++refs; }
-    STDMETHOD_(ULONG, Release)() { return log("release"), --refs; }
-    STDMETHOD(Acquire)() { return log("acquire", next(g_script.acquire)); }
-    STDMETHOD(Unacquire)() { return log("unacquire"); }
-    STDMETHOD(SetDataFormat)(LPCDIDATAFORMAT f) { return format = f, log("format", g_script.set_format); }
-    STDMETHOD(SetCooperativeLevel)(HWND w, DWORD l) { return window = w, level = l, log("coop", g_script.set_coop); }
-    STDMETHOD(GetDeviceState)(DWORD size, LPVOID data) {
-        log(("state:" + std::to_string(size)).c_str());
-        for (DWORD i = 0; i < size; ++i)
-            if (static_cast<const unsigned char*>(data)[i] != 0) g_log.push_back("state not cleared");
-        auto* s = static_cast<DIMOUSESTATE2*>(data);
-        const HRESULT hr = next(g_script.state);
-        s->lX = FAILED(hr) ? 777 : g_script.x;  // a failed read may scribble; that must not reach the caller
-        s->lY = FAILED(hr) ? 777 : g_script.y;
-        return hr;
-    }
-    NOT_USED(QueryInterface, REFIID, void**)
-    QZ_DINPUT_UNUSED_DEVICE_METHODS(NOT_USED)
-};
-
-std::vector<FakeDevice*> g_devices;  // every device made, kept to check references
-
-class FakeInput final : public IDirectInput8A {
-public:
-    ULONG refs = 1;
-    GUID asked{};
-
-    STDMETHOD_(ULONG, AddRef)() { return ++refs; }
-    STDMETHOD_(ULONG, Release)() { return g_log.push_back("release input"), --refs; }
-    STDMETHOD(CreateDevice)(REFGUID guid, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) {
-        g_log.push_back(outer ? "create device (aggregated)" : "create device");
-        asked = guid;
-        *out = nullptr;
-        if (FAILED(g_script.create_device)) return g_script.create_device;
-        *out = g_devices.emplace_back(new FakeDevice(static_cast<int>(g_devices.size()) + 1));
-        return S_OK;
-    }
-    NOT_USED(QueryInterface, REFIID, void**) NOT_USED(EnumDevices, DWORD, LPDIENUMDEVICESCALLBACKA, LPVOID, DWORD)
-    NOT_USED(GetDeviceStatus, REFGUID) NOT_USED(RunControlPanel, HWND, DWORD) NOT_USED(Initialize, HINSTANCE, DWORD)
-    NOT_USED(FindDevice, REFGUID, LPCSTR, LPGUID)
-    NOT_USED(EnumDevicesBySemantics, LPCSTR, LPDIACTIONFORMATA, LPDIENUMDEVICESBYSEMANTICSCBA, LPVOID, DWORD)
-    NOT_USED(ConfigureDevices, LPDICONFIGUREDEVICESCALLBACK, LPDICONFIGUREDEVICESPARAMSA, DWORD, LPVOID)
-};
-
-std::vector<FakeInput*> g_inputs;
+qz::test::FakeDirectInputs& fakes = qz::test::fake_direct_input();
 
 HRESULT fake_create(IDirectInput8A** out) {
     g_log.push_back("create input");
     if (FAILED(g_script.create)) return g_script.create;
-    *out = g_inputs.emplace_back(new FakeInput);
+    *out = qz::test::new_fake_direct_input();
     return S_OK;
 }
 
@@ -204,12 +157,16 @@ const qz::input::DirectInputApi kFakeInput{&fake_create};
 
 class MouseLogic : public ::testing::Test {
 protected:
-    void SetUp() override { g_log.clear(), g_script = Script{}; }
+    void SetUp() override {
+        g_log.clear(), g_script = Script{};
+        fakes = {};
+        fakes.calls = &g_log;
+        qz::test::g_com_gate = &scripted;
+    }
     void TearDown() override {
         mouse.release();  // before the fakes it may hold go away
-        for (auto* d : g_devices) delete d;
-        for (auto* i : g_inputs) delete i;
-        g_devices.clear(), g_inputs.clear();
+        fakes = {};
+        qz::test::g_com_gate = nullptr;
     }
     static Log take_log() { return std::exchange(g_log, {}); }
 
@@ -221,13 +178,13 @@ TEST_F(MouseLogic, ListenConfiguresTheSystemMouseAndDropsTheInputObject) {
     g_script.acquire = {DIERR_OTHERAPPHASPRIO};  // not acquirable now: left to the next read
     EXPECT_EQ(mouse.listen(window), S_OK);
     EXPECT_EQ(take_log(), (Log{"create input", "create device", "release input", "format#1", "coop#1", "acquire#1"}));
-    ASSERT_EQ(g_devices.size(), 1u);
-    EXPECT_TRUE(IsEqualGUID(g_inputs[0]->asked, GUID_SysMouse));
-    EXPECT_EQ(g_inputs[0]->refs, 0u);
-    EXPECT_EQ(g_devices[0]->format, &c_dfDIMouse2);
-    EXPECT_EQ(g_devices[0]->window, window);
-    EXPECT_EQ(g_devices[0]->level, 5u);
-    EXPECT_EQ(g_devices[0]->refs, 1u);
+    ASSERT_EQ(fakes.devices.size(), 1u);
+    EXPECT_TRUE(IsEqualGUID(fakes.inputs[0]->asked, GUID_SysMouse));
+    EXPECT_EQ(fakes.inputs[0]->refs, 0u);
+    EXPECT_EQ(fakes.devices[0]->format, &c_dfDIMouse2);
+    EXPECT_EQ(fakes.devices[0]->window, window);
+    EXPECT_EQ(fakes.devices[0]->level, 5u);
+    EXPECT_EQ(fakes.devices[0]->refs, 1u);
     EXPECT_TRUE(mouse.has_device());
 }
 
@@ -245,13 +202,12 @@ TEST_F(MouseLogic, FailedListenReturnsTheStepsResultAndKeepsAPartlyConfiguredDev
         qz::input::Mouse fresh{kFakeInput};
         EXPECT_EQ(fresh.listen(window), r.hr);
         EXPECT_EQ(take_log(), r.log);
-        for (auto* in : g_inputs) EXPECT_EQ(in->refs, 0u) << "the input object is never kept";
+        for (auto& in : fakes.inputs) EXPECT_EQ(in->refs, 0u) << "the input object is never kept";
         EXPECT_EQ(fresh.has_device(), r.kept);
         fresh.release();
         if (r.kept) EXPECT_EQ(take_log(), (Log{"unacquire#1", "release#1"}));
-        for (auto* d : g_devices) EXPECT_EQ(d->refs, 0u);
-        for (auto* d : g_devices) delete d;
-        g_devices.clear();
+        for (auto& d : fakes.devices) EXPECT_EQ(d->refs, 0u);
+        fakes.devices.clear();
     }
 }
 
@@ -261,18 +217,18 @@ TEST_F(MouseLogic, ListenAgainReleasesTheEarlierDeviceFirst) {
     ASSERT_EQ(mouse.listen(window), S_OK);
     EXPECT_EQ(take_log(), (Log{"unacquire#1", "release#1", "create input", "create device", "release input",
                                "format#2", "coop#2", "acquire#2"}));
-    EXPECT_EQ(g_devices[0]->refs, 0u);
-    EXPECT_EQ(g_devices[1]->refs, 1u);
+    EXPECT_EQ(fakes.devices[0]->refs, 0u);
+    EXPECT_EQ(fakes.devices[1]->refs, 1u);
     // A failing third listen leaves no device at all, not the second one.
     g_script.create = E_OUTOFMEMORY;
     EXPECT_EQ(mouse.listen(window), E_OUTOFMEMORY);
-    EXPECT_EQ(g_devices[1]->refs, 0u);
+    EXPECT_EQ(fakes.devices[1]->refs, 0u);
     EXPECT_FALSE(mouse.has_device());
 }
 
 TEST_F(MouseLogic, ReadReacquiresOnceAndRetriesOnceAndWritesOnlyOnSuccess) {
     ASSERT_EQ(mouse.listen(window), S_OK);
-    g_script.x = -17, g_script.y = 42;
+    fakes.motion_x = -17, fakes.motion_y = 42;
     // state results, acquire results, result, calls made
     const struct { std::vector<HRESULT> state, acquire; HRESULT hr; Log log; } rows[] = {
         {{}, {}, S_OK, {"state:20#1"}},

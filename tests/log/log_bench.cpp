@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     qz::test::TempDir dir;
     const auto run = qz::test::run_child(self, {"--here", std::to_string(lines), std::to_string(rounds)},
-                                         dir.path(), {}, 600000);
+                                         {dir.path()}, 600000);
     std::string report;
     qz::test::read_file(dir.file("report.txt"), report);
     std::fputs(report.c_str(), stdout);

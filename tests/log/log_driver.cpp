@@ -2,7 +2,8 @@
 // argument, in the current folder. The log lives in the process-wide logging
 // core, so each scenario needs a fresh process.
 //   init | log:LEVEL:TEXT (\n in TEXT is a line break) | null |
-//   big:LEVEL:N (a message of N 'x') | threads:N:M | delete | midnight (wait until the local date changes)
+//   big:LEVEL:N (a message of N 'x') | threads:N:M | delete | midnight (wait until the local date changes) |
+//   sleep:MS
 // and the platform saying no, for real (no hooks):
 //   folder:NAME | unfolder:NAME   a folder where a log file should be, and gone again
 //   tls-exhaust | tls-free        every TLS index of the process taken, and given back
@@ -128,6 +129,8 @@ int main(int argc, char** argv) {
             if (!convert(lib, std::strtoul(step.c_str() + 8, nullptr, 10))) return 4;
         } else if (step == "delete") {
             DeleteFileA("qzlog_0.txt");  // may be refused while the sink holds it
+        } else if (step.rfind("sleep:", 0) == 0) {
+            Sleep(std::strtoul(step.c_str() + 6, nullptr, 10));
         } else if (step == "midnight") {
             SYSTEMTIME start, now;
             GetLocalTime(&start);

@@ -18,7 +18,7 @@ constexpr size_t kPrefix = 17;  // "HH:MM:SS: info - "
 
 qz::test::ChildResult drive(const TempDir& dir, const std::vector<std::string>& steps,
                             const std::vector<std::pair<std::string, std::string>>& env = {}) {
-    return qz::test::run_child(qz::test::exe_dir() + "\\log_driver.exe", steps, dir.path(), env, 120000);
+    return qz::test::run_child(qz::test::exe_dir() + "\\log_driver.exe", steps, {dir.path(), env}, 120000);
 }
 
 void expect_ran(const qz::test::ChildResult& r) {
@@ -126,6 +126,25 @@ TEST(Log, SizeRotationAtTheExactBoundary) {
     EXPECT_EQ(file_size(dir, "qzlog_1.txt"), kPrefix + fill + 2);            // 100 would reach the limit:
     EXPECT_EQ(tail(dir, "qzlog_1.txt", 3), "x\r\n");                       // the full file untouched,
     EXPECT_EQ(file_size(dir, "qzlog_2.txt"), 100u + 2);                      // the record in the next one
+}
+
+// The midnight rule is asked again once the clock's second has changed; on
+// the same local date it must answer no, or every second would begin a file.
+TEST(Log, RecordsSecondsApartOnOneDateShareOneFile) {
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    TempDir dir;
+    expect_ran(drive(dir, {"init", "log:0:first", "sleep:1100", "log:1:a second later", "log:2:third"}));
+    GetLocalTime(&after);
+    if (after.wDay != before.wDay) GTEST_SKIP() << "the local date changed during the run";
+    EXPECT_EQ(log_files(dir), std::vector<std::string>{"qzlog_0.txt"});
+    const std::string text = contents(dir, "qzlog_0.txt");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(text, m, std::regex("(\\d\\d:\\d\\d:\\d\\d): info - first\r\n"
+                                                     "(\\d\\d:\\d\\d:\\d\\d): warning - a second later\r\n"
+                                                     "\\d\\d:\\d\\d:\\d\\d: error - third\r\n")))
+        << text;
+    EXPECT_NE(m[1].str(), m[2].str()) << "the records were not a second apart";
 }
 
 TEST(Log, SecondInitKeepsOneSinkAndTheWrittenLog) {

@@ -103,4 +103,19 @@ TEST(InvariantFind, SystemPathPassesEverythingOnAndReturnsItsResult) {
     EXPECT_EQ(g_substring_searches, 0);
 }
 
+// Without the system search, a null string on either side is a miss that
+// never reaches the substring search (which would read through it).
+TEST(InvariantFind, FallbackGivenANullStringSearchesNothing) {
+    const InvariantSearchApi api{nullptr, &counting_substring};
+    g_substring_searches = 0;
+    int found = 12345;
+    EXPECT_EQ(invariant_find(api, nullptr, -1, L"a", -1, &found), -1);
+    EXPECT_EQ(invariant_find(api, L"abc", -1, nullptr, 0, &found), -1);
+    EXPECT_EQ(invariant_find(api, nullptr, 0, nullptr, 0, &found), -1);
+    EXPECT_EQ(found, 12345);
+    EXPECT_EQ(g_substring_searches, 0);
+    EXPECT_EQ(invariant_find(api, L"abc", -1, L"b", -1, &found), -1);  // the stand-in finds nothing,
+    EXPECT_EQ(g_substring_searches, 1);                                 // but is asked
+}
+
 }  // namespace
