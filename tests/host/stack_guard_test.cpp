@@ -20,20 +20,29 @@ using qz::test::run_child;
 
 struct Probe {
     qz::test::ChildResult result;
-    std::string notes;  // what the probe wrote: "returned", "handler ran: ..."
+    std::string notes;   // what the probe wrote: "returned", "handler ran: ..."
+    std::string output;  // its standard output and error
 };
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 Probe run_probe(const std::vector<std::string>& how) {
     qz::test::TempDir dir;
     const std::string file = dir.file("notes.txt");
     std::vector<std::string> args{file};
     args.insert(args.end(), how.begin(), how.end());
+    qz::test::ChildOptions options;
+    options.cwd = dir.path();
+    options.output = dir.file("output.txt");
     Probe p;
-    p.result = run_child(exe_dir() + "\\stack_smash_probe.exe", args, dir.path(), {}, 60000);
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    p.notes = text.str();
+    p.result = run_child(exe_dir() + "\\stack_smash_probe.exe", args, options, 60000);
+    p.notes = read_file(file);
+    p.output = read_file(options.output);
     return p;
 }
 
@@ -43,6 +52,8 @@ TEST(StackGuard, AnOverrunEndsTheProcessByFastFailBeforeAnyHandler) {
     ASSERT_TRUE(p.result.finished);
     EXPECT_EQ(p.result.exit_code, 0xC0000409u) << std::hex << p.result.exit_code;
     EXPECT_EQ(p.notes, "") << "the overrun function returned or a handler ran";
+    // mingw-w64's __stack_chk_fail says so before it fails fast.
+    EXPECT_NE(p.output.find("*** stack smashing detected ***"), std::string::npos) << p.output;
 }
 
 TEST(StackGuard, TheProbeWorksWithoutAnOverrun) {
