@@ -10,17 +10,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 source scripts/steps.sh
-logs=$root/build/logs
-in_root=scripts/root-run
-targets=()
-[ "${1:-}" = --demo ] && targets=(--target qzutilities qzhost)
-
-i686() {
-  "$in_root" cmake --preset i686 && "$in_root" cmake --build --preset i686 "${targets[@]}"
-}
-x86_64() {
-  cmake --preset x86_64 && cmake --build --preset x86_64
-}
-qz_step "build i686 (clang 19, the shipped DLL$([ ${#targets[@]} = 0 ] || echo ' and the demo host'))" \
-  "$logs/build-i686.log" i686
-[ "${1:-}" = --demo ] || qz_step "build x86_64 (GCC 12, for wine64)" "$logs/build-x86_64.log" x86_64
+targets=() what=
+[ "${1:-}" != --demo ] || targets=(--target qzutilities qzhost) what=" and the demo host"
+i686() { scripts/root-run cmake --preset i686 && scripts/root-run cmake --build --preset i686 "${targets[@]}"; }
+x86_64() { cmake --preset x86_64 && cmake --build --preset x86_64; }
+qz_step "build i686 (clang 19, the shipped DLL$what)" "$root/build/logs/build-i686.log" i686
+[ "${1:-}" = --demo ] || qz_step "build x86_64 (GCC 12, for wine64)" "$root/build/logs/build-x86_64.log" x86_64

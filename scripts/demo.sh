@@ -2,8 +2,8 @@
 # The main job: set up what the demo needs, build the shipped DLL and the
 # demo host, and run the demo host's tour of the exports with the DLL that
 # ships: build/i686/bin/qzhost.exe and qzutilities.dll, 32-bit, under Wine
-# 10's WoW64 (scripts/wow64-run). Setup and build print a line a step; their
-# whole output is in build/logs/.
+# 10's WoW64 (scripts/wow64-run). Setup and build print a line a step, with
+# its time; their whole output is in build/logs/.
 # Arguments go to qzhost (e.g. `scripts/demo.sh crc FILE`); a first argument
 # --x86_64 runs the 64-bit build under the host's wine64 instead (it sets up
 # and builds that one too). So does a kernel that cannot run 32-bit code in a
@@ -19,11 +19,11 @@ if [ "${1-}" != --x86_64 ]; then
     set -- --x86_64 "$@"
   fi
 fi
+mkdir -p "$root/build/demo"
 if [ "${1-}" = --x86_64 ]; then
   shift
   "$root/scripts/setup.sh"
   "$root/scripts/build.sh"
-  mkdir -p "$root/build/demo"
   cd "$root/build/demo"
   source "$root/scripts/wine-env.sh"
   qz_start_wine
@@ -31,7 +31,6 @@ if [ "${1-}" = --x86_64 ]; then
   exec "$root/scripts/wine-run" "$root/build/x86_64/bin/qzhost.exe" "$@"
 fi
 "$root/scripts/build.sh" --demo
-mkdir -p "$root/build/demo"
 cd "$root/build/demo"
 echo "== qzhost with the shipped DLL ($root/build/i686/bin/qzutilities.dll, 32-bit, under Wine 10's WoW64) in $PWD"
 exec "$root/scripts/wow64-run" "$root/build/i686/bin/qzhost.exe" "$@"

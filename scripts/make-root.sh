@@ -1,40 +1,38 @@
 #!/usr/bin/env bash
-# make-root.sh wow64 | make-root.sh vm DEST | make-root.sh --key KIND
+# make-root.sh wow64|vm | make-root.sh --key wow64|vm
 #   Builds one of the project's two Debian roots with mmdebstrap, from the
 #   Debian mirror of this machine's apt sources (the host's own apt sources and
-#   packages are left alone), each in mount and PID namespaces of its own.
-#   wow64  Debian 13 amd64, where scripts/wow64-run runs Windows programs, 32-bit
-#          ones included, under Wine 10's WoW64 mode (the 32-bit Windows code
-#          runs natively in a 64-bit process, all this machine's kernel offers),
-#          and scripts/root-run the shipped DLL's toolchain: clang and lld 19
-#          against Debian 13's MinGW-w64 runtime, at the versions versions.env
-#          pins. Cached in $QZ_WOW64_CACHE/wow64-<key>/ (scripts/wow64/lib.sh
-#          says what it holds); the roots of other keys go once it is made.
-#   vm     the guest of the i686 VM lane: Debian 12 amd64 with i386, 32-bit
-#          Wine, its PID 1 (scripts/vm/guest-init), CMake (the guest runs
+#   packages are left alone), each in mount and PID namespaces of its own, into
+#   the cache: KIND-<key>/, where the key (--key prints it) is a hash of the
+#   recipe (this script, scripts/wine.env, the pinned versions, and what else
+#   goes into that root). A folder of this key that is complete and intact is
+#   reused; once a new one is made, the folders of other keys go.
+#   wow64  in $QZ_WOW64_CACHE: Debian 13 amd64 with Wine 10, which runs 32-bit
+#          Windows code natively in a 64-bit process (all this machine's kernel
+#          offers), and the shipped DLL's toolchain, clang and lld 19 against
+#          Debian 13's MinGW-w64 runtime; scripts/wow64/lib.sh says what it holds
+#   vm     in $QZ_VM_CACHE: the guest of the i686 VM lane, Debian 12 amd64 with
+#          32-bit Wine, its PID 1 (scripts/vm/guest-init), CMake (the guest runs
 #          ctest) and the kernel's 9p modules (it mounts the checkout), as a
-#          disk booted once to make the Wine prefix. DEST (which
-#          must not exist; scripts/vm/run-lane.sh keeps the images, in
-#          $QZ_VM_CACHE/vm-<key>) gets disk.qcow2, vmlinuz, initrd.img and,
-#          last, ready (their checksums).
-#   --key  prints the key: a hash of the recipe (this script, scripts/wine.env,
-#          the pinned versions, and what else goes into that root).
+#          disk booted once to make the Wine prefix: disk.qcow2, vmlinuz,
+#          initrd.img and, last, ready (their checksums)
+#   QZ_ROOT_BUILDER (tests): a program that fills the new folder in place of
+#   the recipe.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 self=$here/$(basename "$0")
 source "$here/../versions.env"
-source "$here/wine.env"
 source "$here/wow64/lib.sh"
 source "$here/vm/vm-lib.sh"
 die() { echo "make-root: $*" >&2; exit 1; }
-usage="usage: make-root.sh wow64 | make-root.sh vm DEST | make-root.sh --key wow64|vm"
+usage="usage: make-root.sh wow64|vm | make-root.sh --key wow64|vm"
 
 mode=build
 case "${1:-}" in --key|--hook) mode=${1#--}; shift ;; esac
 kind=${1:-}
 case "$kind" in
   wow64)
-    suites=trixie tools="gcc python3"
+    suites=trixie tools="gcc python3" cache=$QZ_WOW64_CACHE
     # Beside Wine: time zones (TZ), the X server and pointer tool of the
     # display tests, the X extension libraries Wine loads when they are there,
     # and the 64-bit libfaketime (the Unix side is 64-bit) for the midnight
@@ -51,7 +49,7 @@ case "$kind" in
       /usr/lib/x86_64-linux-gnu/wine/i386-windows/kernel32.dll"
     recipe() { echo "$QZ_ROOT_TOOLCHAIN"; cat "$here/comdat-symbols.py" "$here/wow64/probe32.c"; } ;;
   vm)
-    suites="bookworm bookworm-updates" tools="qemu-img qemu-system-x86_64"
+    suites="bookworm bookworm-updates" tools="qemu-img qemu-system-x86_64" cache=$QZ_VM_CACHE
     # Beside 32-bit Wine: the X server (with xvfb-run's xauth) and pointer
     # tool of the display tests, the X extension libraries 32-bit Wine loads
     # when they are there (as the host's wine64 has them), the 32-bit
@@ -108,9 +106,7 @@ hook() {
         { cat "$work/comdat.log" >&2; die "cannot mend GCC's archives"; }
       for p in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do
         chroot "$r" i686-w64-mingw32-ranlib "${p#"$r"}"
-      done
-      # Mount points of every run (scripts/wow64/enter.sh).
-      mkdir -p "$r/opt/qz/prefix" "$r/opt/qz/scratch" ;;
+      done ;;
     vm-customize)
       # The guest mounts the checkout over 9p: the booted kernel's modules.
       mkdir -p "$r/lib/modules/qz"
@@ -128,105 +124,106 @@ case $mode in
   key) key; exit ;;
   hook) hook "$2" "$3"; exit ;;
 esac
-[ "$(id -u)" = 0 ] || die "building a root needs root (mmdebstrap, chroot)"
-for tool in mmdebstrap $tools; do
-  command -v "$tool" >/dev/null || die "$tool missing (scripts/setup.sh installs it)"
-done
-mirror=$("$here/debian-mirror.sh" || true)
-[ -n "$mirror" ] || die "no Debian mirror in the apt sources"
+[ $# = 1 ] || die "$usage"
+final=$cache/$kind-$(key)
+mkdir -p "$cache"
+exec 9>"$cache/$kind.lock"
+flock 9
+# Intact: a wow64 root made where 32-bit code can run, unless it cannot
+# here; a vm image whose files match their checksums.
+intact() {
+  [ -f "$final/ready" ] || return 1
+  if [ "$kind" = wow64 ]; then grep -q '64 32-bit' "$final/ready" || ! "$final/probe32" 2>/dev/null
+  else (cd "$final" && sha256sum --quiet --check ready >/dev/null 2>&1); fi
+}
+if intact; then echo "$kind root: cached in $final"; exit 0; fi
+[ ! -e "$final" ] || echo "$kind root: $final is incomplete or changed; rebuilding"
 t_start=$(date +%s)
 log() { echo "$kind root [$(( $(date +%s) - t_start ))s]: $*"; }
-
-if [ "$kind" = wow64 ]; then
-  [ $# = 1 ] || die "$usage"
-  final=$QZ_WOW64_CACHE/wow64-$(key)
-  mkdir -p "$QZ_WOW64_CACHE"
-  exec 9>"$QZ_WOW64_CACHE/wow64.lock"
-  flock 9
-  # (A root made where 32-bit code could not run is made anew where it can.)
-  if [ -f "$final/ready" ] && { grep -q '64 32-bit' "$final/ready" || ! "$final/probe32" 2>/dev/null; }; then echo "wow64 root: cached in $final ($(grep '^wine ' "$final/ready"))"; exit 0; fi
-else
-  [ $# = 2 ] || die "$usage"
-  final=$2
-  [ ! -e "$final" ] || die "$final exists"
-fi
 work=$final.tmp.$$
 trap 'rm -rf --one-file-system "$work"' EXIT
 rm -rf --one-file-system "$work"; mkdir -p "$work"
 
-sources=()
-for s in $suites; do sources+=("deb $mirror $s main"); done
-log "mmdebstrap (minbase $suites, amd64 and i386, with" $packages")"
-# Documentation and manual pages are not unpacked at all.
-QZ_ROOT_WORK=$work mmdebstrap --mode=unshare --variant=minbase --architectures=amd64,i386 \
-  --include="$(echo $packages)" --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
-  --extract-hook="\"$self\" --hook $kind extract \"\$1\"" --customize-hook="\"$self\" --hook $kind customize \"\$1\"" \
-  "${suites%% *}" "$work/root" "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 ||
-  { grep '^make-root:' "$work/mmdebstrap.log" >&2 || tail -n 30 "$work/mmdebstrap.log" >&2; exit 1; }
-root=$work/root
-
-if [ "$kind" = wow64 ]; then
-  log "the probe for 32-bit code"
-  gcc -O2 -Wall -Werror -o "$work/probe32" "$here/wow64/probe32.c"
-  # A kernel that cannot run 32-bit code (some hypervisors give none) still
-  # gets the root: its toolchain and 64-bit Wine; wow64-run refuses 32-bit
-  # programs there, saying why.
-  bits="64 32" syswow64=drive_c/windows/syswow64/kernel32.dll
-  why32=$("$work/probe32" 2>&1) || {
-    bits=64 syswow64=
-    echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2
-  }
-
-  log "the Wine prefix"
-  # Made as every run will see it: the same paths, no display.
-  mkdir -p "$work/prefix"
-  env -u DISPLAY WINEDEBUG="$QZ_WINEDEBUG" WINEDLLOVERRIDES="$QZ_WINEDLLOVERRIDES" \
-    unshare --mount --pid --fork --kill-child --propagation private -- \
-    "$here/wow64/enter.sh" "$work" setup / /usr/lib/wine/wine64 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || true
-  for f in system.reg drive_c/windows/system32/kernel32.dll $syswow64; do
-    [ -f "$work/prefix/$f" ] || { tail -n 30 "$work/wineboot.log" >&2; die "the prefix has no $f"; }
+build() {
+  [ "$(id -u)" = 0 ] || die "building a root needs root (mmdebstrap, chroot)"
+  for tool in mmdebstrap $tools; do
+    command -v "$tool" >/dev/null || die "$tool missing (scripts/setup.sh installs it)"
   done
-  # Most of the prefix is copies of Wine's own DLLs: link them instead (runs
-  # see the prefix through an overlay, so none of them writes to these).
-  log "hard links: $(hardlink -c "$work/prefix" "$root/usr/lib/x86_64-linux-gnu/wine" 2>&1 | grep -E '^Saved' | tr -s ' ' ' ')"
-  {
-    echo "suite $suites"
-    echo "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64), prefix for $bits-bit programs"
-    echo "key $(key)"
-    echo "i386-windows $(find "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows" -maxdepth 1 -type f | wc -l) files"
-    echo "built $(date -u +%Y-%m-%dT%H:%M:%SZ) in $(( $(date +%s) - t_start ))s"
-  } >"$work/ready"
-else
-  kver=$(qz_vm_kernel_version)
-  cp "/boot/vmlinuz-$kver" "$work/vmlinuz"
-  if [ -f "/boot/initrd.img-$kver" ]; then cp "/boot/initrd.img-$kver" "$work/initrd.img"
-  else mkinitramfs -o "$work/initrd.img" "$kver"; fi
-  log "disk image"
-  mke2fs -q -t ext4 -L qzroot -d "$root" "$work/disk.raw" 4G
-  qemu-img convert -O qcow2 "$work/disk.raw" "$work/disk.qcow2"
-  rm -rf --one-file-system "$work/disk.raw" "$root"
+  mirror=$("$here/debian-mirror.sh" || true)
+  [ -n "$mirror" ] || die "no Debian mirror in the apt sources"
+  sources=()
+  for s in $suites; do sources+=("deb $mirror $s main"); done
+  log "mmdebstrap (minbase $suites, amd64 and i386, with" $packages")"
+  # Documentation and manual pages are not unpacked at all.
+  QZ_ROOT_WORK=$work mmdebstrap --mode=unshare --variant=minbase --architectures=amd64,i386 \
+    --include="$(echo $packages)" --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
+    --extract-hook="\"$self\" --hook $kind extract \"\$1\"" --customize-hook="\"$self\" --hook $kind customize \"\$1\"" \
+    "${suites%% *}" "$work/root" "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 ||
+    { grep '^make-root:' "$work/mmdebstrap.log" >&2 || tail -n 30 "$work/mmdebstrap.log" >&2; exit 1; }
+  root=$work/root
 
-  log "first boot: the Wine prefix"
-  rc=0
-  qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-1800}" \
-    -drive "file=$work/disk.qcow2,if=virtio,format=qcow2,discard=unmap" || rc=$?
-  if [ "$rc" != 0 ] || ! grep -q '^qz-guest: setup ok' "$work/setup-console.log"; then
-    tail -n 80 "$work/setup-console.log" >&2
-    die "the first boot did not finish (status $rc); its console is above"
+  if [ "$kind" = wow64 ]; then
+    log "the probe for 32-bit code"
+    gcc -O2 -Wall -Werror -o "$work/probe32" "$here/wow64/probe32.c"
+    # A kernel that cannot run 32-bit code (some hypervisors give none) still
+    # gets the root: its toolchain and 64-bit Wine; wow64-run refuses 32-bit
+    # programs there, saying why.
+    bits="64 32" syswow64=drive_c/windows/syswow64/kernel32.dll
+    why32=$("$work/probe32" 2>&1) || {
+      bits=64 syswow64=
+      echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2
+    }
+
+    log "the Wine prefix"
+    # Made as every run will see it: the same paths and Wine environment, no
+    # display. (run: the mount point of each run's own tmpfs.)
+    mkdir -p "$work/prefix" "$work/run"
+    env -u DISPLAY unshare --mount --pid --fork --kill-child --propagation private -- \
+      "$here/wow64/enter.sh" "$work" setup / /usr/lib/wine/wine64 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || true
+    for f in system.reg drive_c/windows/system32/kernel32.dll $syswow64; do
+      [ -f "$work/prefix/$f" ] || { tail -n 30 "$work/wineboot.log" >&2; die "the prefix has no $f"; }
+    done
+    # Most of the prefix is copies of Wine's own DLLs: link them instead (runs
+    # see the prefix through an overlay, so none of them writes to these).
+    log "hard links: $(hardlink -c "$work/prefix" "$root/usr/lib/x86_64-linux-gnu/wine" 2>&1 | grep -E '^Saved' | tr -s ' ' ' ')"
+    {
+      echo "suite $suites"
+      echo "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64), prefix for $bits-bit programs"
+      echo "key $(key)"
+      echo "i386-windows $(find "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows" -maxdepth 1 -type f | wc -l) files"
+      echo "built $(date -u +%Y-%m-%dT%H:%M:%SZ) in $(( $(date +%s) - t_start ))s"
+    } >"$work/ready"
+  else
+    kver=$(qz_vm_kernel_version)
+    cp "/boot/vmlinuz-$kver" "$work/vmlinuz"
+    if [ -f "/boot/initrd.img-$kver" ]; then cp "/boot/initrd.img-$kver" "$work/initrd.img"
+    else mkinitramfs -o "$work/initrd.img" "$kver"; fi
+    log "disk image"
+    mke2fs -q -t ext4 -L qzroot -d "$root" "$work/disk.raw" 4G
+    qemu-img convert -O qcow2 "$work/disk.raw" "$work/disk.qcow2"
+    rm -rf --one-file-system "$work/disk.raw" "$root"
+
+    log "first boot: the Wine prefix"
+    rc=0
+    qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-1800}" \
+      -drive "file=$work/disk.qcow2,if=virtio,format=qcow2,discard=unmap" || rc=$?
+    if [ "$rc" != 0 ] || ! grep -q '^qz-guest: setup ok' "$work/setup-console.log"; then
+      tail -n 80 "$work/setup-console.log" >&2
+      die "the first boot did not finish (status $rc); its console is above"
+    fi
+    grep '^qz-guest: setup ok' "$work/setup-console.log" | sed 's/^qz-guest: /vm root: /'
+    qemu-img convert -O qcow2 "$work/disk.qcow2" "$work/disk.compact.qcow2"
+    mv "$work/disk.compact.qcow2" "$work/disk.qcow2"
+    (cd "$work" && sha256sum disk.qcow2 vmlinuz initrd.img >ready)
   fi
-  grep '^qz-guest: setup ok' "$work/setup-console.log" | sed 's/^qz-guest: /vm root: /'
-  qemu-img convert -O qcow2 "$work/disk.qcow2" "$work/disk.compact.qcow2"
-  mv "$work/disk.compact.qcow2" "$work/disk.qcow2"
-  (cd "$work" && sha256sum disk.qcow2 vmlinuz initrd.img >ready)
-fi
+}
+if [ -n "${QZ_ROOT_BUILDER:-}" ]; then "$QZ_ROOT_BUILDER" "$work"; else build; fi
 rm -f "$work"/*.log
 rm -rf --one-file-system "$final"
 mv "$work" "$final"
 trap - EXIT
-if [ "$kind" = wow64 ]; then
-  # Roots of other recipes are stale (a build of this cache holds the lock).
-  for d in "$QZ_WOW64_CACHE"/wow64-*; do
-    [ "$d" = "$final" ] || { echo "wow64 root: removing stale $d"; rm -rf --one-file-system "$d"; }
-  done
-fi
+# Folders of other recipes are stale (a build of this cache holds the lock).
+for d in "$cache/$kind"-*; do
+  [ "$d" = "$final" ] || [ ! -e "$d" ] || { echo "$kind root: removing stale $d"; rm -rf --one-file-system "$d"; }
+done
 log "built $final ($(du -sh "$final" | cut -f1))"

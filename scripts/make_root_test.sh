@@ -33,7 +33,7 @@ changes() {
   rm -rf "$tree" && mv "$tmp/saved" "$tree"
 }
 changes "the recipe script" "echo '# a change' >>scripts/make-root.sh" 1 1
-changes "the Wine environment" "sed -i 's/^QZ_WINEDEBUG=.*/QZ_WINEDEBUG=err+all/' scripts/wine.env" 1 1
+changes "the Wine environment" "sed -i 's/WINEDEBUG:--all/WINEDEBUG:-err+all/' scripts/wine.env" 1 1
 changes "a toolchain pin" "sed -i 's/clang-19=1:19[^ ]*/clang-19=1:19.1.8-1/' versions.env" 1 0
 changes "the guest's Wine pin" "sed -i 's/^QZ_VM_WINE=.*/QZ_VM_WINE=8.0.1~repack-1/' versions.env" 0 1
 changes "the guest's PID 1" "echo '# a change' >>scripts/vm/guest-init" 0 1
@@ -50,14 +50,14 @@ check "no root while this key's folder is unfinished" test -z "$(dir_of)"
 touch "$tmp/cache/wow64-$wow64/ready"
 check "the root of this key once it is ready" test "$(dir_of)" = "$tmp/cache/wow64-$wow64"
 
-# refused WHAT EDIT PATTERN KIND [DEST]: after EDIT of versions.env, the build
+# refused WHAT EDIT PATTERN KIND: after EDIT of versions.env, the build
 # fails within a few minutes, naming the pinned version and the one served
 # (prints "ok" or "FAIL" lines). Both refusals run at once, each on a copy.
 refused() {
   local what=$1 edit=$2 pattern=$3 out rc start took copy; shift 3
   copy=$(mktemp -d "$tmp/pin.XXXX") && cp -a "$tree/." "$copy/" && sed -i "$edit" "$copy/versions.env"
   start=$(date +%s)
-  out=$(QZ_WOW64_CACHE=$tmp/pins "$copy/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
+  out=$(QZ_WOW64_CACHE=$tmp/pins QZ_VM_CACHE=$tmp/pins "$copy/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
   took=$(( $(date +%s) - start ))
   if [ "$rc" != 0 ] && grep -qE "$pattern" <<<"$out" && [ "$took" -lt 600 ]; then
     echo "ok: $what refused after ${took}s: $(grep -E "$pattern" <<<"$out")"
@@ -74,12 +74,11 @@ else
   refused "a toolchain version Debian 13 does not serve" 's/clang-19=1:19[^ ]*/clang-19=1:19.0.0-0qz1/' \
     '^make-root: Debian trixie serves clang-19 1:[0-9][^ ]*, but versions.env pins 1:19\.0\.0-0qz1' wow64 >"$tmp/wow64.txt" &
   refused "a guest Wine version Debian 12 does not serve" 's/^QZ_VM_WINE=.*/QZ_VM_WINE=7.0~qz1/' \
-    '^make-root: Debian bookworm serves wine32:i386 [0-9][^ ]*, but versions.env pins 7\.0~qz1' vm "$tmp/pins/vm-image" \
-    >"$tmp/vm.txt"
+    '^make-root: Debian bookworm serves wine32:i386 [0-9][^ ]*, but versions.env pins 7\.0~qz1' vm >"$tmp/vm.txt"
   wait
   cat "$tmp/wow64.txt" "$tmp/vm.txt"
   fails=$((fails + $(cat "$tmp/wow64.txt" "$tmp/vm.txt" | grep -c '^FAIL')))
-  check "the refusals leave nothing but the lock" test -z "$(find "$tmp/pins" -mindepth 1 ! -name wow64.lock)"
+  check "the refusals leave nothing but the locks" test -z "$(find "$tmp/pins" -mindepth 1 ! -name '*.lock')"
 fi
 echo "$fails failed"
 [ "$fails" = 0 ]

@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
 # The package of the shipped 32-bit DLL: dist/qzutilities-<version>-win32.zip,
 # from a clean Release build (the release preset, build/release) of the
-# committed work tree, installed by CMake's install rules and checked
-# (tests/static/check_package.sh) before it goes to dist/.
-#
-# The same commit gives the same zip, byte for byte, on any machine set up by
+# committed work tree (it refuses one with changes), installed by CMake's
+# install rules and checked (tests/static/check_package.sh) before it is
+# renamed into dist/, so a run that fails leaves dist/ as it was. The same
+# commit gives the same zip, byte for byte, on any machine set up by
 # scripts/setup.sh: the binaries carry no build path (their time stamp is a
 # hash of their content), and the zip's entries are the installed tree in a
 # fixed order, all stamped with the commit's time (SOURCE_DATE_EPOCH), with no
 # owner or other extra fields.
-#
-# Refuses a work tree with changes that are not committed. dist/ changes only
-# at the end, by renaming the checked zip into it: a run that fails leaves it
-# as it was.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -4,10 +4,12 @@
 # build under wine64, the native lane, and the i686 build under Wine 10's
 # WoW64 and in the VM (whose guest runs ctest itself), each i686 verdict
 # beside its x86_64 one (scripts/compare-lanes.py). Each lane leaves ctest's
-# JUnit report in build/LANE.xml; the closing totals are summed from those.
+# JUnit report in build/LANE.xml; the closing totals are summed from those,
+# after the time the whole run took.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/steps.sh
 scripts/setup.sh || exit 1
 scripts/build.sh || exit 1
 
@@ -81,6 +83,7 @@ for lane in "${lanes[@]}"; do
 done
 
 echo
+echo "took $(qz_took "$SECONDS") in all"
 echo "lanes failed: $lanes_failed$([ ${#lanes[@]} = 2 ] || echo "; skipped: i686-wow64 (no 32-bit code on this kernel)")"
 echo "tests: $total_pass passed, $total_fail failed"
 [ "$lanes_failed" = 0 ] && [ "$total_fail" = 0 ] && [ "$total_pass" -gt 0 ]

@@ -9,9 +9,7 @@ out=$src/build/vm
 # built by run-lane.sh).
 export QZ_FAKETIME_PRELOAD="$out/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
 # One wineserver for the whole run, started by the program that sets the
-# prefix to load no audio driver: there is no sound device, and the ALSA
-# driver would say so on the error output of every program that lists audio
-# devices (Wine 8's report service needs the driver DLLs, so not an override).
+# prefix to load no audio driver (scripts/wine.env says why).
 "$wineserver_bin" -p
 "$wine_bin" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1 ||
   say "cannot set the prefix to load no audio driver"

@@ -1,26 +1,26 @@
 #!/usr/bin/env bash
 # Checks how the i686 lane keeps its cached guest image (run-lane.sh
-# --image-only), with a stand-in builder: built when missing, reused when
-# intact, rebuilt when unfinished or changed, images of other recipes removed,
-# and a failed build fails the lane, saying so.
+# --image-only, through scripts/make-root.sh), with a stand-in for the recipe:
+# built when missing, reused when intact, rebuilt when unfinished or changed,
+# images of other recipes removed, and a failed build fails the lane, saying
+# so.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 fails=0
 export QZ_CACHE=$tmp/cache QZ_VM_CACHE=$tmp/cache
-export QZ_VM_IMAGE_BUILDER=$tmp/builder
+export QZ_ROOT_BUILDER=$tmp/builder
 calls=$tmp/calls
 
-cat >"$QZ_VM_IMAGE_BUILDER" <<'B'
+cat >"$QZ_ROOT_BUILDER" <<'B'
 #!/bin/sh
 set -e
 echo "$1" >>"$CALLS"
 [ -z "$BUILDER_FAILS" ] || exit 1
-mkdir "$1"
 for f in disk.qcow2 vmlinuz initrd.img; do echo "$f of $1" >"$1/$f"; done
 (cd "$1" && sha256sum disk.qcow2 vmlinuz initrd.img >ready)
 B
-chmod +x "$QZ_VM_IMAGE_BUILDER"
+chmod +x "$QZ_ROOT_BUILDER"
 export CALLS=$calls BUILDER_FAILS=
 
 lane() { "$here/run-lane.sh" --image-only >"$tmp/out.txt" 2>&1; status=$?; }

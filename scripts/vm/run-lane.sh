@@ -2,8 +2,8 @@
 # The i686 lane in a VM: the shipped 32-bit build's tests for real, under
 # 32-bit Wine 8 (this machine's kernel cannot run 32-bit Linux code), run by
 # the guest's own ctest with the "vm" test preset, as the WoW64 lane runs them
-# here. Needs a built build/i686 tree. Builds or reuses the guest image cached
-# in $QZ_VM_CACHE/vm-<stamp>/, boots it with this checkout shared at the same
+# here. Needs a built build/i686 tree. Builds or reuses the guest image
+# (scripts/make-root.sh vm), boots it with this checkout shared at the same
 # path (9p), shows its ctest output live and leaves the JUnit report that
 # ctest wrote in QZ_VM_JUNIT (build/i686-vm.xml). Fails, saying why, when the
 # guest does not come up or write its report within QZ_VM_TIMEOUT seconds (the
@@ -20,46 +20,18 @@ limit=${QZ_VM_TIMEOUT:-1200}
 junit=${QZ_VM_JUNIT:-$root/build/i686-vm.xml}
 t_start=$(date +%s)
 die() { echo "vm: $*" >&2; exit 1; }
-builder=("$root/scripts/make-root.sh" vm)
-[ -z "${QZ_VM_IMAGE_BUILDER:-}" ] || builder=("$QZ_VM_IMAGE_BUILDER")
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
-[ "$image_only" = 1 ] || rm -f "$junit"
 if [ "$image_only" = 0 ]; then
+  rm -f "$junit"
   [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ] || die "no i686 build in $build: configure and build the i686 preset first"
 fi
 command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 missing (scripts/setup.sh)"
 # The guest takes the checkout's path from its kernel's command line.
 case "$root" in *[[:space:]]*) die "the checkout's path ($root) has a space, which the guest's command line cannot carry" ;; esac
 
-# --- the image: reuse it only when it is complete and unchanged.
-stamp=$(qz_vm_stamp) || die "cannot stamp the image recipe"
-image=$QZ_VM_CACHE/vm-$stamp
-
-image_ok() {
-  [ -f "$image/ready" ] && (cd "$image" && sha256sum --quiet --check ready >/dev/null 2>&1)
-}
-
-ensure_image() {
-  mkdir -p "$QZ_VM_CACHE"
-  exec 9>"$QZ_VM_CACHE/vm.lock"
-  flock 9
-  if [ -d "$image" ] && ! image_ok; then
-    echo "vm: cached image $image is incomplete or changed; rebuilding"
-    rm -rf --one-file-system "$image"
-  fi
-  if [ ! -d "$image" ]; then
-    echo "vm: building the guest image $image"
-    "${builder[@]}" "$image" || { exec 9>&-; return 1; }
-    # Once it is made, images of other recipes, and builds that never
-    # finished, are stale.
-    local d
-    for d in "$QZ_VM_CACHE"/vm-*; do
-      [ -e "$d" ] || continue
-      [ "$d" = "$image" ] || { echo "vm: removing stale $d"; rm -rf --one-file-system "$d"; }
-    done
-  fi
-  exec 9>&-
-}
+# --- the image, built or reused when it is complete and unchanged.
+image=$QZ_VM_CACHE/vm-$("$root/scripts/make-root.sh" --key vm) || die "cannot stamp the image recipe"
+ensure_image() { "$root/scripts/make-root.sh" vm; }
 
 # --- the guest's clock shim (time64.c), where the guest finds it.
 prepare() {

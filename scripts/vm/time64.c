@@ -20,39 +20,28 @@ struct timeval64 { time64_t tv_sec; long long tv_usec; };
 extern void *dlsym(void *handle, const char *name);
 #define RTLD_NEXT ((void *)-1L)
 
-static void *next(const char *name) { return dlsym(RTLD_NEXT, name); }
+/* The next library's NAME into the function pointer F, looked up once. */
+#define NEXT(f, name) ((f) ? (f) : ((f) = (__typeof__(f))dlsym(RTLD_NEXT, name)))
 
 int __clock_gettime64(clockid_t clock, struct timespec64 *ts) {
     static int (*clock_gettime32)(clockid_t, struct timespec32 *);
     struct timespec32 t;
-    int r;
-    if (!clock_gettime32) clock_gettime32 = (int (*)(clockid_t, struct timespec32 *))next("clock_gettime");
-    r = clock_gettime32(clock, &t);
-    if (r == 0 && ts) {
-        ts->tv_sec = t.tv_sec;
-        ts->tv_nsec = t.tv_nsec;
-    }
+    int r = NEXT(clock_gettime32, "clock_gettime")(clock, &t);
+    if (r == 0 && ts) { ts->tv_sec = t.tv_sec; ts->tv_nsec = t.tv_nsec; }
     return r;
 }
 
 int __gettimeofday64(struct timeval64 *tv, void *tz) {
     static int (*gettimeofday32)(struct timeval32 *, void *);
     struct timeval32 t;
-    int r;
-    if (!gettimeofday32) gettimeofday32 = (int (*)(struct timeval32 *, void *))next("gettimeofday");
-    r = gettimeofday32(&t, tz);
-    if (r == 0 && tv) {
-        tv->tv_sec = t.tv_sec;
-        tv->tv_usec = t.tv_usec;
-    }
+    int r = NEXT(gettimeofday32, "gettimeofday")(&t, tz);
+    if (r == 0 && tv) { tv->tv_sec = t.tv_sec; tv->tv_usec = t.tv_usec; }
     return r;
 }
 
 time64_t __time64(time64_t *out) {
     static long (*time32)(long *);
-    long t;
-    if (!time32) time32 = (long (*)(long *))next("time");
-    t = time32(0);
+    long t = NEXT(time32, "time")(0);
     if (out) *out = t;
     return t;
 }

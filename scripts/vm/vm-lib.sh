@@ -1,14 +1,8 @@
-# Sourced by the VM scripts: where the guest image lives and how it boots.
-#
-# The image is cached outside the clone, in $QZ_VM_CACHE/vm-<stamp>/ (by
-# default the machine's cache folder, QZ_CACHE), where the stamp is the key of
-# its recipe (scripts/make-root.sh, which builds it: a hash of everything that
-# decides what the image holds, the guest's PID 1 and the kernel it boots
-# with included). A changed recipe therefore gets a new folder, and
-# scripts/vm/run-lane.sh removes the old ones once it is made.
+# Sourced by the VM scripts: where the guest image lives (cached outside the
+# clone by scripts/make-root.sh, in $QZ_VM_CACHE/vm-<key>/; by default the
+# machine's cache folder, QZ_CACHE) and how it boots.
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 QZ_VM_CACHE=${QZ_VM_CACHE:-$QZ_CACHE}
-qz_vm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # The newest installed Debian kernel (linux-image-amd64): its version.
 qz_vm_kernel_version() {
@@ -17,8 +11,6 @@ qz_vm_kernel_version() {
   [ -n "$k" ] || { echo "vm: no kernel in /boot (linux-image-amd64)" >&2; return 1; }
   echo "$k"
 }
-
-qz_vm_stamp() { "$qz_vm_dir/../make-root.sh" --key vm; }
 
 # qz_vm_boot IMAGE_DIR MODE CONSOLE LIMIT_SECONDS [extra qemu args...]
 #   Boots the image's kernel with the guest's PID 1 in MODE. The serial

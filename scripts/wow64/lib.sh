@@ -7,9 +7,9 @@
 #   root/    the Debian minbase system (Wine, its 32-bit Windows DLLs, Xvfb,
 #            xdotool, libfaketime; clang and lld 19 with Debian 13's
 #            MinGW-w64 runtime, CMake, Ninja, GoogleTest, utfcpp, zlib),
-#            with empty folders as mount points
 #   prefix/  the Wine prefix, made once; every run sees it through an
 #            overlay of its own, so runs neither share nor change it
+#   run/     the mount point of each run's own tmpfs (scripts/wow64/enter.sh)
 #   probe32  a small native program: can this kernel run 32-bit code?
 #   ready    written last: suite, Wine version, key, file counts
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
@@ -23,36 +23,28 @@ qz_wow64_dir() {
   [ -f "$d/ready" ] && echo "$d"
 }
 
-# qz_mounts_under PREFIX: prints the mount points whose path (with a slash
-# added) starts with PREFIX; fails when there is none.
-qz_mounts_under() {
-  awk -v p="$1" 'index($2 "/", p) == 1 { print $2; found = 1 } END { exit !found }' /proc/mounts
-}
-
 # qz_root_binds ROOT [PATH...]: the host folders to show inside ROOT at the
 # same paths (QZ_WOW64_BINDS of scripts/wow64/enter.sh), one a line: the
 # current folder, this checkout, /tmp and the temporary folder (TMPDIR), and
-# the PATHs; outermost first, each once, one inside another shown already
+# the PATHs, each by its real path and once, one inside another shown already
 # coming with it. Fails with a message when the temporary folder is not
 # there, or when one would hide a folder of the root's own system.
 qz_root_binds() {
-  local root=$1 path s covered shown=() tmp; shift
+  local root=$1 path s shown=() tmp; shift
   tmp=$(cd "${TMPDIR:-/tmp}" 2>/dev/null && pwd -P) || { echo "no temporary folder ${TMPDIR:-/tmp}"; return 1; }
-  local paths
-  mapfile -t paths < <(printf '%s\n' "$(pwd -P)" "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd -P)" /tmp "$tmp" "$@" |
-    awk 'length($0) { print length($0) "\t" $0 }' | sort -n -u | cut -f2-)
-  for path in "${paths[@]}"; do
-    covered=0
+  # In byte order a folder comes before every folder inside it.
+  while IFS= read -r path; do
     for s in "${shown[@]}"; do
-      case "$path/" in "$s"/*) covered=1 ;; esac
+      case "$path/" in "$s"/*) continue 2 ;; esac
     done
-    [ "$covered" = 0 ] || continue
-    if [ "$path" != /tmp ] && [ -e "$root$path" ] && [ -n "$(ls -A "$root$path" 2>/dev/null)" ]; then
+    if [ "$path" != /tmp ] && [ -n "$(ls -A "$root$path" 2>/dev/null)" ]; then
       echo "cannot show $path inside: the root has a folder of its own there"
       return 1
     fi
     shown+=("$path")
-  done
+  done < <(for path in "$(pwd -P)" "$(dirname "${BASH_SOURCE[0]}")/../.." /tmp "$tmp" "$@"; do
+             [ -z "$path" ] || (cd "$path" 2>/dev/null && pwd -P)
+           done | LC_ALL=C sort -u)
   printf '%s\n' "${shown[@]}"
 }
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # How scripts/wow64-run fails: before Wine starts, a message and status 125
-# for a missing root, no program, a missing file or Wine program, and a
-# 32-bit program where the kernel runs no 32-bit code; the program's own
-# status otherwise; the probe telling 32-bit code from a segment that cannot
-# run it; a hanging program ended by its caller's timeout with nothing of its
-# run left. Needs the root (scripts/setup.sh).
+# for a missing root, no program, a missing file or Wine program, a folder of
+# the root's own system, and a 32-bit program where the kernel runs no 32-bit
+# code; the program's own status otherwise; the probe telling 32-bit code
+# from a segment that cannot run it; a hanging program ended by its caller's
+# timeout with nothing of its run left. The folders shown inside: each once,
+# by its real path, folders of equal length both, one inside another with
+# it. Runs from a folder as long as the checkout's path and from the
+# checkout, one after the other and at once, and after all of them nothing
+# mounted and nothing new in the cached root. Needs the root (scripts/setup.sh).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 run=$here/../wow64-run
@@ -17,12 +21,42 @@ expect() {  # expect STATUS PATTERN COMMAND...: the status, and PATTERN in what 
   if [ "$rc" = "$want" ] && grep -qE -- "$pattern" <<<"$out"; then echo "ok: $* -> $rc"
   else echo "FAIL: $*: status $rc (want $want), printed: $out"; fails=$((fails + 1)); fi
 }
-expect 125 '^wow64-run: no Wine 10 root in /nonexistent \(run scripts/setup.sh\)$' \
+same() {  # same WHAT GOT WANT
+  if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: '$2', want '$3'"; fails=$((fails + 1)); fi
+}
+expect 125 '^wow64-run: no Debian 13 root in /nonexistent \(run scripts/setup.sh\)$' \
   env QZ_WOW64_CACHE=/nonexistent "$run" cmd /c exit
 expect 125 '^wow64-run: usage' "$run"
 expect 125 '^wow64-run: no program /nonexistent/game\.exe$' "$run" /nonexistent/game.exe
 expect 125 'neither a file nor one of Wine' "$run" no_such_program
 expect 7 '' "$run" cmd /c exit 7
+expect 125 '^wow64-run: cannot show /usr inside: the root has a folder of its own there$' env -C /usr "$run" cmd /c exit
+
+# The folders shown, in a stand-in root with a system folder of its own
+# (outside /tmp and the checkout, which are shown anyway).
+base=$(mktemp -d /var/tmp/qz-binds.XXXXXX) checkout=$(cd "$here/../.." && pwd -P) same_len='' prog=''
+trap 'rm -rf "$base" "$same_len" "$prog"' EXIT
+mkdir -p "$base/root/usr/bin" "$base/aa/in" "$base/bb" "$base/a-b" && touch "$base/root/usr/bin/sh" &&
+  ln -s "$base/bb" "$base/link"
+shown=$(cd "$base/aa/in" && qz_root_binds "$base/root" "$base/bb" "$base/a-b" "$base/link" "$base/aa" "$base/aa/in")
+same "the folders shown, each once" "$(grep "^$base/" <<<"$shown" | paste -sd' ')" "$base/a-b $base/aa $base/bb"
+same "a system folder refused" "$(qz_root_binds "$base/root" /usr/bin)" \
+  "cannot show /usr/bin inside: the root has a folder of its own there"
+
+# A run from a folder as long as the checkout's path, on a program in a
+# folder under the checkout, then one from the checkout; then both at once.
+if [ "${#checkout}" -ge 8 ]; then
+  same_len=$(mktemp -d "/tmp/$(printf "%$((${#checkout} - 5))s" | tr ' ' X)") prog=$checkout/build/wow64-run-test
+  mkdir -p "$prog" && cp "$dir/root/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cmd.exe" "$prog/"
+  expect 4 '' env -C "$same_len" "$run" "$prog/cmd.exe" /c exit 4
+  expect 5 '' env -C "$checkout" "$run" cmd /c exit 5
+  env -C "$same_len" "$run" "$prog/cmd.exe" /c exit 6 >/dev/null 2>&1 </dev/null & a=$!
+  env -C "$checkout" "$run" cmd /c exit 7 >/dev/null 2>&1 </dev/null & b=$!
+  wait $a; ra=$?; wait $b
+  same "two runs at once, from the two folders" "$ra $?" "6 7"
+else
+  echo "not checked: runs from a folder as long as the checkout's path ($checkout is too short)"
+fi
 if "$dir/probe32" 2>/dev/null; then
   expect 0 '' "$dir/probe32"
 else  # No 32-bit code on this kernel: a 32-bit program is refused, saying why.
@@ -41,9 +75,15 @@ took=$(( $(date +%s) - start ))
 [ "$took" -le 12 ] || { echo "FAIL: the timeout took ${took}s"; fails=$((fails + 1)); }
 sleep 1
 left=$(for p in /proc/[0-9]*; do
-  [ "$(readlink "$p/root" 2>/dev/null)" = "$dir/root" ] && tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" &&
+  # (A run's processes have its own view of the root, DIR/run/root, as theirs.)
+  case "$(readlink "$p/root" 2>/dev/null)" in "$dir"/*) ;; *) continue ;; esac
+  tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" &&
     echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
 done)
 [ -z "$left" ] || { echo "FAIL: processes in the root outlived the run:"; echo "$left"; fails=$((fails + 1)); }
+# Nothing of any run above is left: no mount in the host's view, nothing
+# made or changed in the cached root or prefix.
+same "mounts left in the root" "$(grep -c " $dir/" /proc/mounts)" 0
+same "files new in the cached root" "$(find "$dir/root" "$dir/prefix" -newer "$dir/ready" | head -n 5)" ""
 echo "$fails failed"
 [ "$fails" = 0 ]
