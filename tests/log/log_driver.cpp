@@ -50,7 +50,8 @@ bool convert(const qz::test::Library& lib, std::size_t units) {
     const bool refused = r == -1 && out[0] == 0;
     std::printf("utf16_to_utf8: %d\n", r);
     wchar_t filled[64];
-    const int n = parser(filled, 64, L"{0}-{1}", 2, L"a", L"b");
+    // (room for len + 1 units: the parser terminates at index len)
+    const int n = parser(filled, 63, L"{0}-{1}", 2, L"a", L"b");
     std::printf("QZ_wcsparser: %d\n", n);
     return (converted || refused) && n > 0 && n < 64 && filled[n] == 0;
 }
