@@ -138,6 +138,7 @@ const NeverGroup kNever[] = {
      "WaitForSingleObjectEx WaitForMultipleObjects WaitForMultipleObjectsEx SetEvent ResetEvent ReleaseSemaphore "
      "SetWaitableTimer TlsGetValue TlsFree GetHandleInformation"},
     {kKernel, "gives back", "LocalFree FreeLibrary"},
+    {kKernel, "ends the process on a smashed stack canary", "IsProcessorFeaturePresent TerminateProcess"},
     {kKernel, "the unwinder and the runtime's start-up",
      "RaiseException RtlCaptureContext RtlLookupFunctionEntry RtlUnwindEx RtlVirtualUnwind __C_specific_handler "
      "AddVectoredExceptionHandler RemoveVectoredExceptionHandler VirtualProtect VirtualQuery"},
