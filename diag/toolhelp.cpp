@@ -20,7 +20,7 @@ BOOL WINAPI module_next(HANDLE snapshot, ModuleRecord* record) { return ::Module
 DWORD WINAPI last_error() { return ::GetLastError(); }
 
 constexpr ToolhelpApi kSystem{create_snapshot, process_first, process_next, module_first,
-                              module_next,     host::close_kernel_handle, last_error};
+                              module_next,     win::close_kernel_handle, last_error};
 
 // Refusals with ERROR_BAD_LENGTH retried before giving up on a process.
 constexpr int kBadLengthRetries = 4;

@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "host/handle.h"
+#include "win/handle.h"
 
 namespace qz::diag {
 
@@ -43,14 +43,14 @@ const ToolhelpApi& system_toolhelp() noexcept;
 
 // How a snapshot closes: through the table it was taken with, so a stand-in
 // sees every close.
-struct SnapshotTraits : host::KernelHandleTraits {
+struct SnapshotTraits : win::KernelHandleTraits {
     explicit SnapshotTraits(const ToolhelpApi& api) noexcept : api(&api) {}
     void close(HANDLE h) const noexcept { api->close(h); }
     const ToolhelpApi* api;
 };
 
 // Owns one snapshot handle; an invalid handle is held but never closed.
-using Snapshot = host::UniqueHandle<SnapshotTraits>;
+using Snapshot = win::UniqueHandle<SnapshotTraits>;
 
 // How a walk ended.
 enum class Walk {

@@ -7,9 +7,6 @@
 
 namespace qz::files {
 
-// Capacity of the library's date buffer that QZ_GetLastWriteTime returns.
-constexpr std::size_t kDateBufferSize = 260;
-
 // Writes "%02d/%02d/%d" (local day, month, year) of a UTC file time into
 // `out`. False, with `out` untouched, when the time cannot be converted or
 // the text and its terminator do not fit in `capacity` bytes.
@@ -19,10 +16,5 @@ bool format_local_date(const FILETIME& utc, char* out, std::size_t capacity) noe
 // when the times cannot be read (last error set by the system) or the
 // text does not fit (last error ERROR_INSUFFICIENT_BUFFER).
 bool last_write_date(HANDLE file, char* out, std::int32_t capacity) noexcept;
-
-// Opens `path` and formats its last-write date into the library's buffer.
-// Null on failure, after one diag_var message with the last-error code:
-// "\nCreateFile failed with %f" or "\nFile Date time failed with %f".
-const char* last_write_date_of(const char* path) noexcept;
 
 }  // namespace qz::files

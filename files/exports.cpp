@@ -4,6 +4,7 @@
 
 #include "files/crc.h"
 #include "files/date.h"
+#include "files/last_write.h"
 #include "host/shim.h"
 #include "files/launch.h"
 

@@ -1,3 +1,5 @@
+#include "files/last_write.h"
+
 #include "files/date.h"
 #include "files/handle.h"
 #include "host/host.h"

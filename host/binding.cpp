@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "host/host.h"
+#include "host/number.h"
 
 namespace qz::host {
 namespace {
@@ -37,11 +37,6 @@ static_assert(sizeof(LookupFn) == 4 && sizeof(void*) == 4, "32-bit lookup slot")
 static_assert(sizeof(Number) == 4, "32-bit host numbers");
 #endif
 
-template <class F>
-F slot_as(Fn fn) noexcept {
-    return reinterpret_cast<F>(g_slots[static_cast<std::size_t>(fn)]);
-}
-
 }  // namespace
 
 std::int32_t bind(const void* engine_interface) {
@@ -59,19 +54,6 @@ void* slot(Fn fn) noexcept { return g_slots[static_cast<std::size_t>(fn)]; }
 std::size_t lookup_rows() noexcept { return sizeof(kOrder) / sizeof(kOrder[0]); }
 const char* lookup_name(std::size_t row) noexcept {
     return row < lookup_rows() ? kNames[static_cast<std::size_t>(kOrder[row])] : nullptr;
-}
-
-void diag(const char* text) {
-    if (auto f = slot_as<void(__cdecl*)(const char*)>(Fn::diag)) f(text);
-}
-
-void diag_var(const char* format, Number value) {
-    if (auto f = slot_as<void(__cdecl*)(const char*, Number)>(Fn::diag_var)) f(format, value);
-}
-
-IDirect3DDevice9* draw_begin() {
-    auto f = slot_as<IDirect3DDevice9*(__cdecl*)()>(Fn::draw_begin);
-    return f ? f() : nullptr;
 }
 
 }  // namespace qz::host

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "host/binding.h"
-#include "host/runtime.h"
+#include "host/runtime_startup.h"
 #include "host/shim.h"
 
 // The loader's entry point: the library does its work in the exports; only

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "host/no_destroy.h"
+#include "win/no_destroy.h"
 #include "host/shim.h"
 #include "input/keyboard.h"
 #include "input/mouse.h"
@@ -13,7 +13,7 @@ namespace {
 // objects while the process unloads its DLLs is not safe; the host calls
 // QZ_ReleaseMouse.
 qz::input::Mouse& process_mouse() {
-    static qz::host::NoDestroy<qz::input::Mouse> mouse(qz::input::system_direct_input());
+    static qz::win::NoDestroy<qz::input::Mouse> mouse(qz::input::system_direct_input());
     return mouse.get();
 }
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "host/com_ref.h"
+#include "win/com_ref.h"
 
 namespace qz::input {
 

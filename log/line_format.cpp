@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/no_destroy.h"
+#include "win/no_destroy.h"
 
 namespace logging = boost::log;
 namespace expr = boost::log::expressions;
@@ -30,7 +30,7 @@ struct Names {
 };
 
 const Names& names() {
-    static host::NoDestroy<Names> names;
+    static win::NoDestroy<Names> names;
     return names.get();
 }
 

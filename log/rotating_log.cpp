@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "host/srw_lock.h"
+#include "win/srw_lock.h"
 #include "log/line_format.h"
 
 namespace logging = boost::log;
@@ -30,9 +30,9 @@ using boost::log::trivial::severity_level;
 namespace qz::log {
 namespace {
 
-// The set-up's lock (host/srw_lock.h: taking it cannot fail).
+// The set-up's lock (win/srw_lock.h: taking it cannot fail).
 SRWLOCK g_init_lock = SRWLOCK_INIT;
-using host::ExclusiveLock;
+using win::ExclusiveLock;
 std::atomic<bool> g_wanted{false};  // init() was called
 std::atomic<bool> g_ready{false};   // and the file sink is registered
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <cwchar>
 
-#include "host/com_ref.h"
-#include "host/variant.h"
+#include "win/com_ref.h"
+#include "win/variant.h"
 
 namespace qz::sysinfo {
 

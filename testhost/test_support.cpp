@@ -115,6 +115,10 @@ DWORD handle_count() {
 
 bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
                  const ChildOptions& options) {
+    return start_command(child, command_line(program, args), options);
+}
+
+bool start_command(RunningChild& child, std::string command_line, const ChildOptions& options) {
     // The child's environment: this process's, with `env` set on top.
     std::wstring block;
     if (!options.env.empty()) {
@@ -135,6 +139,8 @@ bool start_child(RunningChild& child, const std::string& program, const std::vec
     }
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    std::string desktop = options.desktop;
+    if (!desktop.empty()) si.lpDesktop = desktop.data();
     HANDLE output = nullptr;
     if (!options.output.empty()) {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -143,11 +149,10 @@ bool start_child(RunningChild& child, const std::string& program, const std::vec
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdOutput = si.hStdError = output;
     }
-    std::string cmd = command_line(program, args);
     BOOL started = FALSE;
     for (int attempt = 0; attempt < 3 && !started; ++attempt) {
         if (attempt) Sleep(200);
-        started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, output != nullptr,
+        started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, options.inherit_handles || output,
                                  options.env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
                                  options.env.empty() ? nullptr : block.data(),
                                  options.cwd.empty() ? nullptr : options.cwd.c_str(), &si, &child.pi);

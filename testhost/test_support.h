@@ -54,11 +54,17 @@ struct ChildResult {
 
 // How a child starts: in `cwd` (empty: this process's folder), with `env`
 // set on top of this process's environment, its standard output and error
-// written to the file `output` (empty: this process's).
+// written to the file `output` (empty: this process's, which it sees only
+// when it inherits this process's handles), on the desktop `desktop`
+// (empty: this process's).
 struct ChildOptions {
+    ChildOptions(std::string cwd = {}, std::vector<std::pair<std::string, std::string>> env = {})
+        : cwd(std::move(cwd)), env(std::move(env)) {}
     std::string cwd;
     std::vector<std::pair<std::string, std::string>> env;
     std::string output;
+    std::string desktop;
+    bool inherit_handles = false;
 };
 
 // A child started and left running; the process ends with its owner.
@@ -81,6 +87,8 @@ struct RunningChild {
 // refuses a start for a moment: a start is tried a few times.
 bool start_child(RunningChild& child, const std::string& program, const std::vector<std::string>& args,
                  const ChildOptions& options = {});
+// The same with a whole command line.
+bool start_command(RunningChild& child, std::string command_line, const ChildOptions& options = {});
 
 // The same, waited for.
 ChildResult run_child(const std::string& program, const std::vector<std::string>& args,

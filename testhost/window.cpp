@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "testhost/test_support.h"
+
 namespace qz::test {
 
 TestWindow::TestWindow(const wchar_t* title) {
@@ -49,23 +51,18 @@ int run_on_own_desktop() {
     const wchar_t kMarker[] = L"QZ_ON_OWN_DESKTOP";
     if (GetEnvironmentVariableW(kMarker, nullptr, 0) > 0) return -1;
 
-    std::wstring name = L"qztest-" + std::to_wstring(GetCurrentProcessId()), command = GetCommandLineW();
-    HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    if (!desktop) return std::fprintf(stderr, "CreateDesktopW failed (%lu)\n", GetLastError()), 1;
+    ChildOptions options;
+    options.desktop = "qztest-" + std::to_string(GetCurrentProcessId());
+    options.inherit_handles = true;  // its output goes where this process's goes
+    HDESK desktop = CreateDesktopA(options.desktop.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desktop) return std::fprintf(stderr, "CreateDesktopA failed (%lu)\n", GetLastError()), 1;
     SetEnvironmentVariableW(kMarker, L"1");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.lpDesktop = name.data();
-    PROCESS_INFORMATION pi{};
     DWORD code = 1;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-    } else {
+    RunningChild child;
+    if (start_command(child, GetCommandLineA(), options))
+        code = child.wait(INFINITE).exit_code;
+    else
         std::fprintf(stderr, "could not start the test on its own desktop (%lu)\n", GetLastError());
-    }
     CloseDesktop(desktop);
     return static_cast<int>(code);
 }

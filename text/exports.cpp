@@ -9,7 +9,7 @@
 #include "text/invariant.h"
 #include "text/md5.h"
 #include "text/parser.h"
-#include "text/runtime.h"
+#include "text/crt_calls.h"
 #include "text/utf.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide strings are UTF-16 units");

@@ -13,16 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "host/srw_lock.h"
+#include "win/srw_lock.h"
 
 namespace qz::test::fault {
 
 enum class Mode { off, count, single, lasting };
 
-// What the hooks share is kept under a slim lock (host/srw_lock.h): they
+// What the hooks share is kept under a slim lock (win/srw_lock.h): they
 // also run under the loader's lock (thread attach), where nothing may wait on
 // another thread's start.
-using host::ExclusiveLock;
+using win::ExclusiveLock;
 
 // "none" (counted, nothing fails), "single", "lasting"; false if unknown.
 bool parse_mode(const std::string& text, Mode& mode);

@@ -224,7 +224,7 @@ void run_jobs(const std::string& root, const std::vector<Job>& list, int jobs, D
     struct Slot {
         Job job;
         std::string dir;
-        RunningChild child;
+        RunningChild child{};
         ULONGLONG started = 0;
     };
     static int folders = 0;
@@ -249,10 +249,12 @@ void run_jobs(const std::string& root, const std::vector<Job>& list, int jobs, D
             std::snprintf(name, sizeof name, "\\r%06d", folders++);
             Slot s{list[next++], root + name};
             CreateDirectoryA(s.dir.c_str(), nullptr);
+            ChildOptions options(s.dir);
+            options.output = s.dir + "\\output.txt";
             const bool started = start_child(
                 s.child, exe,
                 {"--scenario", s.job.scenario->name, "--fault", mode_name(s.job.mode), "--at", std::to_string(s.job.at)},
-                {s.dir, {}, s.dir + "\\output.txt"});
+                options);
             s.started = GetTickCount64();
             if (!started) {
                 Report r;

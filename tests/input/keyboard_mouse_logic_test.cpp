@@ -205,7 +205,9 @@ TEST_F(MouseLogic, FailedListenReturnsTheStepsResultAndKeepsAPartlyConfiguredDev
         for (auto& in : fakes.inputs) EXPECT_EQ(in->refs, 0u) << "the input object is never kept";
         EXPECT_EQ(fresh.has_device(), r.kept);
         fresh.release();
-        if (r.kept) EXPECT_EQ(take_log(), (Log{"unacquire#1", "release#1"}));
+        if (r.kept) {
+            EXPECT_EQ(take_log(), (Log{"unacquire#1", "release#1"}));
+        }
         for (auto& d : fakes.devices) EXPECT_EQ(d->refs, 0u);
         fakes.devices.clear();
     }

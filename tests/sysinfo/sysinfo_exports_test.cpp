@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "host/com_ref.h"
+#include "win/com_ref.h"
 #include "testhost/engine_host.h"
 
 namespace {

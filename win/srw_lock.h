@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-namespace qz::host {
+namespace qz::win {
 
 class ExclusiveLock {
 public:
@@ -18,4 +18,4 @@ private:
     SRWLOCK& lock_;
 };
 
-}  // namespace qz::host
+}  // namespace qz::win

@@ -12,7 +12,7 @@
 
 #include <utility>
 
-namespace qz::host {
+namespace qz::win {
 
 // CloseHandle itself, for seams that hand a close entry around (the system
 // Toolhelp table): it sets the last-error code like the system call does.
@@ -66,4 +66,4 @@ private:
     HANDLE h_;
 };
 
-}  // namespace qz::host
+}  // namespace qz::win

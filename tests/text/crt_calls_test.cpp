@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "text/runtime.h"
+#include "text/crt_calls.h"
 
 namespace {
 

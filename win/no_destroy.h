@@ -4,13 +4,13 @@
 // destructor is trivial, so a static holder registers nothing to run at
 // exit, and the object lives until the process ends.
 //
-//   static host::NoDestroy<Mouse> mouse(system_direct_input());
+//   static win::NoDestroy<Mouse> mouse(system_direct_input());
 //   return mouse.get();
 #pragma once
 #include <new>
 #include <utility>
 
-namespace qz::host {
+namespace qz::win {
 
 template <class T>
 class NoDestroy {
@@ -28,4 +28,4 @@ private:
     alignas(T) unsigned char storage_[sizeof(T)];
 };
 
-}  // namespace qz::host
+}  // namespace qz::win

@@ -1,4 +1,4 @@
-// The never-destroyed holder (host/no_destroy.h): it builds its object from
+// The never-destroyed holder (win/no_destroy.h): it builds its object from
 // the arguments given, keeps it where its alignment asks, and never runs its
 // destructor, also not at exit.
 #include <gtest/gtest.h>
@@ -9,11 +9,11 @@
 #include <type_traits>
 #include <utility>
 
-#include "host/no_destroy.h"
+#include "win/no_destroy.h"
 
 namespace {
 
-using qz::host::NoDestroy;
+using qz::win::NoDestroy;
 
 int g_destroyed = 0;
 

@@ -1,4 +1,4 @@
-#include "text/runtime.h"
+#include "text/crt_calls.h"
 
 #include <windows.h>
 

@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "host/handle.h"
+#include "win/handle.h"
 
 namespace {
 
-using qz::host::KernelHandleTraits;
-using qz::host::UniqueHandle;
+using qz::win::KernelHandleTraits;
+using qz::win::UniqueHandle;
 
 std::vector<HANDLE> g_closed;
 
@@ -154,7 +154,7 @@ TEST(KernelOwner, ClosesTheKernelObjectAndKeepsTheCodeAlsoWhenTheCloseFails) {
     UniqueHandle<KernelHandleTraits>(event).reset();
     EXPECT_EQ(GetLastError(), kPlanted);
     SetLastError(0);
-    EXPECT_FALSE(qz::host::close_kernel_handle(event));
+    EXPECT_FALSE(qz::win::close_kernel_handle(event));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "the refusal the owner hid";
 }
 

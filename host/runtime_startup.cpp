@@ -18,7 +18,7 @@
 // One locale, one path conversion and one exception made here set them all
 // up; for the last, the first malloc of that exception is refused, so that
 // its object comes from the pool.
-#include "host/runtime.h"
+#include "host/runtime_startup.h"
 
 #include <boost/filesystem/path.hpp>
 #include <cstddef>
