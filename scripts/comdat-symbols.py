@@ -1,24 +1,19 @@
 #!/usr/bin/env python3
-"""Gives every COMDAT section of the COFF objects in a static archive the
+"""Gives every COMDAT section of the COFF objects in static archives the
 section symbol it needs.
 
-GCC puts the unwind record (FDE) of each COMDAT function in a COMDAT section
-of its own, ".eh_frame$<function>", which the linker keeps or drops with the
-function. The runtime archives of the distribution are stripped, and the
-strip removed the section symbols of those sections. GNU ld pairs such
-sections by name and does not miss them; lld reads a COMDAT section only
-through its section symbol, so without one it drops the section, and with it
-the unwind record: an exception that meets such a function ends the process
-in std::terminate.
+GCC puts the unwind record of each COMDAT function in a COMDAT section of its
+own, ".eh_frame$<function>", and the distribution's strip removed those
+sections' symbols. GNU ld pairs such sections by name; lld reads a COMDAT
+section only through its symbol and drops it, unwind record and all, so an
+exception through such a function ends in std::terminate.
 
-This restores each missing symbol as the assembler writes it: a static
-symbol named after the section, with an auxiliary section definition
-(length, relocation count, "any" selection). Existing symbols keep their
-indexes (the new ones are appended), so no relocation changes.
+Each missing symbol is restored as the assembler writes it (static, named
+after the section, with an auxiliary section definition), appended so that
+no existing index or relocation changes.
 
-  usage: comdat-symbols.py ARCHIVE...   (rewritten in place where one needs
-  mending; run ranlib on those after)
-Prints, per archive, how many members and sections it mended.
+  usage: comdat-symbols.py ARCHIVE...   (rewritten in place where mended;
+  run ranlib on those after; prints what it mended per archive)
 """
 import struct
 import sys

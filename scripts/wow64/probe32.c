@@ -1,13 +1,9 @@
-/* Can this kernel run 32-bit code inside a 64-bit process? Wine's WoW64 mode
- * needs nothing more: the 32-bit Windows code runs in the kernel's 32-bit user
- * code segment, the Unix side stays 64-bit. A kernel built or booted without
- * 32-bit support has no such segment, and the far jump into it faults.
- *
- * A child process jumps into the segment (selector 0x23) at a few bytes of
- * 32-bit code in the low 4 GiB, which set EAX and jump back to the 64-bit
- * segment (0x33), where an exit system call ends the child with EAX as its
- * status. The parent says what happened: 0 when the child came back with the
- * value, 1 otherwise (the signal that ended it, on standard error).
+/* Can this kernel run 32-bit code inside a 64-bit process, as WoW64 needs?
+ * Without 32-bit support the kernel has no 32-bit user code segment, and a
+ * far jump into it faults. A child jumps into it (selector 0x23) at 32-bit
+ * code in the low 4 GiB that sets EAX and jumps back to the 64-bit segment
+ * (0x33), where it exits with EAX. Status 0 when the child came back with the
+ * value, else 1 and what ended it on standard error.
  *   probe32 [SELECTOR]   another selector, to see the probe fail */
 #define _GNU_SOURCE
 #include <signal.h>
@@ -38,7 +34,6 @@ static void child(unsigned selector) {
     *p++ = 0x89; *p++ = 0xC7;
     *p++ = 0xB8; *p++ = 60; *p++ = 0; *p++ = 0; *p++ = 0;
     *p++ = 0x0F; *p++ = 0x05;
-    /* The far pointer (offset, selector) for the jump in. */
     struct __attribute__((packed)) { uint32_t offset; uint16_t selector; } target = {base, (uint16_t)selector};
     __asm__ volatile("ljmpl *%0" : : "m"(target) : "memory");
     _exit(101); /* not reached */
