@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# Checks how scripts/release.sh fails, in a clone of this commit: it refuses a
-# work tree with uncommitted or untracked files before it builds anything, and
-# a failing build, zip, package check or a tree that changes meanwhile leave
-# dist/ exactly as it was (no new or half-written zip) and no work files.
-# cmake and zip are stand-ins here (first on PATH) that play each failure;
-# the real build and package are what scripts/release.sh itself runs.
-set -uo pipefail
+# How scripts/release.sh fails, in a clone of this commit: it refuses changed
+# or untracked files before building, and a failing build, zip or package
+# check, or a tree changed meanwhile, leave dist/ as it was and no work files.
+# cmake and zip are stand-ins (first on PATH) that play each failure.
 root=$(cd "$(dirname "$0")/.." && pwd)
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
-fails=0
+source "$root/scripts/test-lib.sh"
 repo=$tmp/repo
 git clone -q "$root" "$repo" && git -C "$repo" checkout -q --detach "$(git -C "$root" rev-parse HEAD)" ||
   { echo "cannot clone $root"; exit 1; }
@@ -16,8 +12,8 @@ git clone -q "$root" "$repo" && git -C "$repo" checkout -q --detach "$(git -C "$
 mkdir -p "$tmp/fake"
 cat >"$tmp/fake/cmake" <<'F'
 #!/bin/sh
-# Stand-in cmake: configure writes the cache entries release.sh reads, build
-# and install do what $FAKE_BUILD / $FAKE_INSTALL say.
+# Stand-in cmake: configure writes the cache entries release.sh reads; build
+# does what $FAKE_BUILD says.
 echo "cmake $*" >>"$FAKE_CALLS"
 case "$1" in
   --preset)
@@ -39,8 +35,7 @@ exit 0
 F
 cat >"$tmp/fake/zip" <<'F'
 #!/bin/sh
-# Stand-in zip: writes part of its archive, then fails as a full disk would,
-# or hands over to the real zip.
+# Stand-in zip: fails as a full disk would, part written, or runs the real one.
 echo "zip $*" >>"$FAKE_CALLS"
 for a; do out=$a; case "$a" in *.zip) break ;; esac; done
 if [ "$FAKE_ZIP" = fail ]; then printf 'PK\003\004partial' >"$out"; echo "zip I/O error: No space left on device" >&2; exit 15; fi
@@ -56,10 +51,7 @@ run() {
   (cd "$repo" && env PATH="$tmp/fake:$PATH" FAKE_BUILD= FAKE_ZIP= "$@" bash scripts/release.sh) >"$tmp/$name.txt" 2>&1
   status=$?
 }
-expect() {
-  local name=$1 what=$2; shift 2
-  if ! "$@"; then echo "FAIL [$name] $what"; sed 's/^/    | /' "$tmp/$name.txt"; fails=$((fails + 1)); fi
-}
+expect() { local name=$1 what=$2; shift 2; shown=$tmp/$name.txt check "[$name] $what" "$@"; }
 said() { grep -qF -- "$2" "$tmp/$1.txt"; }
 # dist/ as a user left it: an earlier package that a failed run must not touch.
 mkdir -p "$repo/dist"; echo "an earlier package" >"$repo/dist/qzutilities-9.8.7-win32.zip"
@@ -108,5 +100,4 @@ failed_cleanly litter
 expect litter "the changed tree is named" said litter "the work tree changed during the build"
 rm -f "$repo/stray-output.txt"
 
-echo "release script checks: $fails failed"
-[ "$fails" = 0 ]
+qz_done "release script checks"
