@@ -1,20 +1,14 @@
 #!/usr/bin/env python3
-"""Gives every COMDAT section of the COFF objects in static archives the
-section symbol it needs.
+"""comdat-symbols.py ARCHIVE...: gives every COMDAT section of the COFF
+objects the section symbol it needs (in place; run ranlib on those mended).
 
 GCC puts the unwind record of each COMDAT function in a COMDAT section of its
 own, ".eh_frame$<function>", and the distribution's strip removed those
 sections' symbols. GNU ld pairs such sections by name; lld reads a COMDAT
 section only through its symbol and drops it, unwind record and all, so an
-exception through such a function ends in std::terminate.
-
-Each missing symbol is restored as the assembler writes it (static, named
-after the section, with an auxiliary section definition), appended so that
-no existing index or relocation changes.
-
-  usage: comdat-symbols.py ARCHIVE...   (rewritten in place where mended;
-  run ranlib on those after; prints what it mended per archive)
-"""
+exception through such a function ends in std::terminate. Each symbol comes
+back as the assembler writes it (static, with an auxiliary section
+definition), appended so that no existing index or relocation changes."""
 import struct
 import sys
 
@@ -52,10 +46,8 @@ def mend_object(data):
     for index, (name, rawsize, _rawptr, _relptr, nrel, flags) in enumerate(sections, start=1):
         if not flags & COMDAT or index in defined:
             continue
-        if name.startswith(b"/"):  # a long name: the same string-table entry
-            symname = struct.pack("<II", 0, int(name[1:].rstrip(b"\0")))
-        else:
-            symname = name
+        # A long name ("/offset"): the same string-table entry.
+        symname = struct.pack("<II", 0, int(name[1:].rstrip(b"\0"))) if name.startswith(b"/") else name
         added.append(struct.pack("<8sIhHBB", symname, 0, index, 0, STATIC, 1))
         added.append(struct.pack("<IHHIHB3x", rawsize, nrel, 0, 0, 0, SELECT_ANY))
     if not added:

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# The main job: set up what the demo needs, build the shipped DLL and the
-# demo host, and run the demo host's tour of the exports with the DLL that
-# ships: build/i686/bin/qzhost.exe and qzutilities.dll, 32-bit, under Wine
-# 10's WoW64 (scripts/wow64-run). Setup and build print a line a step, with
-# its time; their whole output is in build/logs/.
-# Arguments go to qzhost (e.g. `scripts/demo.sh crc FILE`); a first argument
-# --x86_64 runs the 64-bit build under the host's wine64 instead (it sets up
-# and builds that one too). So does a kernel that cannot run 32-bit code in a
-# 64-bit process, as WoW64 needs (some hypervisors offer none): the demo says
-# so and tours the x86_64 build (the tests run the shipped DLL in the VM).
+# Sets up, builds the shipped DLL and the demo host, and runs the host's tour
+# with it under Wine 10's WoW64. Arguments go to qzhost (`demo.sh crc FILE`).
+# --x86_64 first runs the 64-bit build under wine64 instead, setting it up; so
+# does a kernel that runs no 32-bit code in a 64-bit process, saying so.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1-}" != --x86_64 ]; then

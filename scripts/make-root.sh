@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # make-root.sh wow64|vm | make-root.sh --key wow64|vm
-#   Builds a Debian root with mmdebstrap from the mirror of this machine's apt
-#   sources (which stay as they are) into the cache as KIND-<key>/, the key a
-#   hash of the recipe (this script, scripts/wine.env, the pins, what goes in).
-#   An intact folder of this key is reused; a new one removes the other keys'.
-#   wow64  ($QZ_WOW64_CACHE) Debian 13 with Wine 10 and the i686 toolchain;
-#          scripts/wow64/lib.sh says what it holds
+#   A Debian root by mmdebstrap from this machine's mirror into the cache as
+#   KIND-<key>/, the key a hash of the recipe (this script, scripts/wine.env,
+#   the pins, what goes in); reused while intact, a new one removes the rest.
+#   wow64  ($QZ_WOW64_CACHE) Debian 13, Wine 10, the i686 toolchain (wow64/lib.sh)
 #   vm     ($QZ_VM_CACHE) the VM lane's Debian 12 guest with 32-bit Wine, booted
 #          once to make its prefix: disk.qcow2, vmlinuz, initrd.img, ready
 #   QZ_ROOT_BUILDER (tests): a program that fills the new folder instead.
@@ -87,9 +85,7 @@ hook() {
       # to keep their unwind records (scripts/comdat-symbols.py says why).
       python3 "$here/comdat-symbols.py" "$r"/usr/lib/gcc/i686-w64-mingw32/*-posix/*.a >"$work/comdat.log" ||
         { cat "$work/comdat.log" >&2; die "cannot mend GCC's archives"; }
-      for p in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do
-        chroot "$r" i686-w64-mingw32-ranlib "${p#"$r"}"
-      done ;;
+      for p in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do chroot "$r" i686-w64-mingw32-ranlib "${p#"$r"}"; done ;;
     vm-customize)
       # The guest boots this machine's kernel and mounts the checkout over 9p.
       mkdir -p "$r/lib/modules/qz"
@@ -103,15 +99,10 @@ hook() {
   [ "$stage" != customize ] || for f in $files; do [ -e "$r$f" ] || die "$f missing in the root"; done
 }
 
-case $mode in
-  key) key; exit ;;
-  hook) hook "$2" "$3"; exit ;;
-esac
+case $mode in key) key; exit ;; hook) hook "$2" "$3"; exit ;; esac
 [ $# = 1 ] || die "$usage"
 final=$cache/$kind-$(key)
-mkdir -p "$cache"
-exec 9>"$cache/$kind.lock"
-flock 9
+mkdir -p "$cache"; exec 9>"$cache/$kind.lock"; flock 9
 # Intact: a wow64 root made for 32-bit code unless none runs here; a vm
 # image whose files match their checksums.
 intact() {
@@ -123,8 +114,7 @@ if intact; then echo "$kind root: cached in $final"; exit 0; fi
 [ ! -e "$final" ] || echo "$kind root: $final is incomplete or changed; rebuilding"
 t_start=$(date +%s)
 log() { echo "$kind root [$(( $(date +%s) - t_start ))s]: $*"; }
-work=$final.tmp.$$
-trap 'rm -rf --one-file-system "$work"' EXIT
+work=$final.tmp.$$; trap 'rm -rf --one-file-system "$work"' EXIT
 rm -rf --one-file-system "$work"; mkdir -p "$work"
 
 build() {
@@ -147,10 +137,8 @@ build() {
     # Without 32-bit code (some hypervisors give none) the root still serves
     # its toolchain and 64-bit Wine; wow64-run refuses 32-bit programs.
     bits="64 32" syswow64=drive_c/windows/syswow64/kernel32.dll
-    why32=$("$work/probe32" 2>&1) || {
-      bits=64 syswow64=
-      echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2
-    }
+    why32=$("$work/probe32" 2>&1) || { bits=64 syswow64=
+      echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2; }
 
     log "the Wine prefix"
     # Made as every run sees it, without a display (run/: each run's tmpfs).
@@ -177,14 +165,11 @@ build() {
     qemu-img convert -O qcow2 "$work/disk.raw" "$work/disk.qcow2"
     rm -rf --one-file-system "$work/disk.raw" "$root"
 
-    log "first boot: the Wine prefix"
-    rc=0
+    log "first boot: the Wine prefix"; rc=0
     qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-1800}" \
       -drive "file=$work/disk.qcow2,if=virtio,format=qcow2,discard=unmap" || rc=$?
-    if [ "$rc" != 0 ] || ! grep -q '^qz-guest: setup ok' "$work/setup-console.log"; then
-      tail -n 80 "$work/setup-console.log" >&2
-      die "the first boot did not finish (status $rc); its console is above"
-    fi
+    [ "$rc" = 0 ] && grep -q '^qz-guest: setup ok' "$work/setup-console.log" ||
+      { tail -n 80 "$work/setup-console.log" >&2; die "the first boot did not finish (status $rc); its console is above"; }
     grep '^qz-guest: setup ok' "$work/setup-console.log" | sed 's/^qz-guest: /vm root: /'
     qemu-img convert -O qcow2 "$work/disk.qcow2" "$work/disk.compact.qcow2"
     mv "$work/disk.compact.qcow2" "$work/disk.qcow2"
@@ -192,10 +177,7 @@ build() {
   fi
 }
 if [ -n "${QZ_ROOT_BUILDER:-}" ]; then "$QZ_ROOT_BUILDER" "$work"; else build; fi
-rm -f "$work"/*.log
-rm -rf --one-file-system "$final"
-mv "$work" "$final"
-trap - EXIT
+rm -f "$work"/*.log; rm -rf --one-file-system "$final"; mv "$work" "$final"; trap - EXIT
 # Folders of other recipes are stale (a build of this cache holds the lock).
 for d in "$cache/$kind"-*; do
   [ "$d" = "$final" ] || [ ! -e "$d" ] || { echo "$kind root: removing stale $d"; rm -rf --one-file-system "$d"; }

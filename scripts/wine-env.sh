@@ -1,6 +1,5 @@
-# Sourced by the run scripts: one wine64 prefix (made once, reused) and one
-# persistent wineserver for the run, with the Wine environment of
-# scripts/wine.env (which scripts/wine-run applies).
+# Sourced by the run scripts: one wine64 prefix (made once) and one wineserver
+# for the run, with scripts/wine.env's environment (applied by wine-run).
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 export QZ_CACHE
 export WINEPREFIX=${WINEPREFIX:-$QZ_CACHE/wine64-prefix}
@@ -15,11 +14,10 @@ qz_start_wine() {
     /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.qz-ready"
   fi
-  # A server left by an earlier run may carry another environment (a fake
-  # clock, say): this run starts its own. It stays a minute after the last
-  # program; the system processes it starts now are not tied to any test's
-  # output pipes. The program that starts them also sets the prefix to load
-  # no audio driver (scripts/wine.env says why).
+  # An earlier run's server may carry another environment (a fake clock): this
+  # run starts its own, which stays a minute after the last program, so its
+  # system processes are tied to no test's pipes. The first program sets the
+  # prefix to load no audio driver (scripts/wine.env says why).
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   /usr/lib/wine/wineserver -p60
   "$qz_root/scripts/wine-run" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f \

@@ -21,19 +21,14 @@ static void child(unsigned selector) {
     unsigned char* page = mmap(NULL, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
     if (page == MAP_FAILED) _exit(100);
-    uint32_t base = (uint32_t)(uintptr_t)page;
-    unsigned char* p = page;
-    /* 32-bit: mov eax, kValue; jmp far 0x33:base+64 */
-    *p++ = 0xB8; *p++ = kValue; *p++ = 0; *p++ = 0; *p++ = 0;
-    *p++ = 0xEA;
-    uint32_t back = base + 64;
-    memcpy(p, &back, 4); p += 4;
-    *p++ = 0x33; *p++ = 0x00;
+    uint32_t base = (uint32_t)(uintptr_t)page, back = base + 64;
+    /* 32-bit: mov eax, kValue; jmp far 0x33:base+64 (the offset at byte 6) */
+    static const unsigned char in32[] = {0xB8, kValue, 0, 0, 0, 0xEA, 0, 0, 0, 0, 0x33, 0x00};
     /* 64-bit, at base+64: mov edi, eax; mov eax, 60 (exit); syscall */
-    p = page + 64;
-    *p++ = 0x89; *p++ = 0xC7;
-    *p++ = 0xB8; *p++ = 60; *p++ = 0; *p++ = 0; *p++ = 0;
-    *p++ = 0x0F; *p++ = 0x05;
+    static const unsigned char out64[] = {0x89, 0xC7, 0xB8, 60, 0, 0, 0, 0x0F, 0x05};
+    memcpy(page, in32, sizeof in32);
+    memcpy(page + 6, &back, 4);
+    memcpy(page + 64, out64, sizeof out64);
     struct __attribute__((packed)) { uint32_t offset; uint16_t selector; } target = {base, (uint16_t)selector};
     __asm__ volatile("ljmpl *%0" : : "m"(target) : "memory");
     _exit(101); /* not reached */
