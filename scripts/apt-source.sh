@@ -11,9 +11,7 @@ mirror=$("$here/debian-mirror.sh" || true)
 [ -n "$mirror" ] || { echo "apt-source: no Debian mirror in the apt sources" >&2; exit 1; }
 
 mkdir -p "$state/lists/partial" "$state/cache/archives/partial" "$state/parts"
-for s in $suites; do
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $s main"
-done > "$state/sources.list"
+for s in $suites; do echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror $s main"; done >"$state/sources.list"
 opts=(-q -o Dir::Etc::SourceList="$state/sources.list" -o Dir::Etc::SourceParts="$state/parts"
       -o Dir::State::Lists="$state/lists" -o Dir::Cache="$state/cache"
       -o APT::Sandbox::User=root)

@@ -1,17 +1,12 @@
 #!/usr/bin/env bash
 # build-lib.sh boost|libdeflate i686|x86_64|i686-gcc: a static library of the
-#   DLL from Debian's source package (apt-source.sh) into
-#   $QZ_CACHE/LIB-VERSION-FOLDER-rRECIPE, reused while versions.env's recipe stands.
-#     boost       Log and what it needs, Debian 12's, with patches/boost applied
-#                 in order, from one shared source tree with a bootstrapped b2
-#     libdeflate  Debian 13's (with Debian's patches where the mirror has them),
-#                 by upstream's CMake with its default flags: the CRC keeps its
-#                 run-time CPU dispatch, and on i686 its entry points realign
-#                 the stack (the engine's MSVC-built code keeps 4-byte alignment)
-#   Flavours (FOLDER: the toolchain files' QZ_LIB_FLAVOUR): i686 (i686-clang19)
-#   the shipped DLL's clang 19 in the root, with CodeView (paths under the cache
-#   recorded as "qzcache"); x86_64 (x86_64) and i686-gcc (i686) this machine's
-#   MinGW-w64 GCC 12, the x86_64 build's and the i686-gcc preset's.
+#   DLL from Debian's source package (apt-source.sh) into $QZ_CACHE/LIB-VERSION-
+#   FOLDER-rRECIPE, reused while versions.env's recipe stands: Boost.Log
+#   (Debian 12's, patches/boost, one shared tree and b2) or libdeflate (Debian
+#   13's, upstream's CMake and flags: its CPU dispatch kept, on i686 the stack
+#   realigned at its entry points, as the engine's MSVC code keeps 4 bytes).
+#   FOLDER (QZ_LIB_FLAVOUR): i686-clang19 (clang 19 in the root, CodeView, the
+#   cache's paths as "qzcache"); x86_64 and i686: this machine's GCC 12.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 usage="usage: build-lib.sh boost|libdeflate i686|x86_64|i686-gcc"
@@ -34,12 +29,8 @@ case "$lib" in
 esac
 out=$cache/$lib-$version-$folder-r$recipe
 src=$cache/boost-$version-src
-if [ -f "$out/.done" ] && { [ "$lib" != boost ] || [ -f "$src/.done" ]; }; then
-  echo "$lib $version for $flavour: cached in $out"
-  exit 0
-fi
-mkdir -p "$cache"
-rm -rf "$out" "$out.tmp" "$out.build"; mkdir -p "$out" "$out.tmp"
+if [ -f "$out/.done" ] && { [ "$lib" != boost ] || [ -f "$src/.done" ]; }; then echo "$lib $version for $flavour: cached in $out"; exit 0; fi
+mkdir -p "$cache"; rm -rf "$out" "$out.tmp" "$out.build"; mkdir -p "$out" "$out.tmp"
 
 boost() {
   # (The shared tree's .done: the hash of its patches; others make it anew.)
@@ -105,13 +96,9 @@ libdeflate() {
     -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF -DLIBDEFLATE_BUILD_TESTS=OFF \
     >"$out.log" 2>&1 && "${run[@]}" cmake --build "$out.tmp/build" >>"$out.log" 2>&1 ||
     { tail -n 40 "$out.log"; exit 1; }
-  mkdir -p "$out/include" "$out/lib"
-  cp "$out.tmp/src/libdeflate.h" "$out/include/"
-  cp "$out.tmp/build/libdeflate.a" "$out/lib/libdeflate.a"
-  cp "$out.tmp/src/COPYING" "$out/COPYING"
+  mkdir -p "$out/include" "$out/lib"; cp "$out.tmp/src/libdeflate.h" "$out/include/"
+  cp "$out.tmp/build/libdeflate.a" "$out/lib/libdeflate.a"; cp "$out.tmp/src/COPYING" "$out/COPYING"
 }
 
-"$lib"
-rm -rf "$out.tmp"
-touch "$out/.done"
+"$lib"; rm -rf "$out.tmp"; touch "$out/.done"
 echo "$lib $version for $flavour: built into $out"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds the shipped DLL and the demo host, and runs the host's tour
-# with it under Wine 10's WoW64. Arguments go to qzhost (`demo.sh crc FILE`).
-# --x86_64 first runs the 64-bit build under wine64 instead, setting it up; so
-# does a kernel that runs no 32-bit code in a 64-bit process, saying so.
+# Sets up, builds and runs the demo host's tour with the shipped DLL under
+# WoW64; arguments go to qzhost (`demo.sh crc FILE`). --x86_64 (or a kernel
+# without 32-bit code in a 64-bit process, said so) tours the x86_64 build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1-}" != --x86_64 ]; then
@@ -15,12 +14,8 @@ if [ "${1-}" != --x86_64 ]; then
 fi
 mkdir -p "$root/build/demo"
 if [ "${1-}" = --x86_64 ]; then
-  shift
-  "$root/scripts/setup.sh"
-  "$root/scripts/build.sh"
-  cd "$root/build/demo"
-  source "$root/scripts/wine-env.sh"
-  qz_start_wine
+  shift; "$root/scripts/setup.sh"; "$root/scripts/build.sh"
+  cd "$root/build/demo"; source "$root/scripts/wine-env.sh"; qz_start_wine
   echo "== qzhost (x86_64 under wine64) in $PWD; the shipped DLL is $root/build/i686/bin/qzutilities.dll"
   exec "$root/scripts/wine-run" "$root/build/x86_64/bin/qzhost.exe" "$@"
 fi

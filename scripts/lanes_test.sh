@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# How a lane run fails: scripts/compare-lanes.py names each test that only one
-# lane has, that differs in verdict or has none, and honours what the lane's
-# preset leaves out; tests/lane_ready.sh names what a lane lacks to start.
-# The lanes are small CTest trees of true and false, their reports ctest's own.
+# How a lane run fails: compare-lanes.py names each test one lane lacks or
+# judges otherwise (but what the preset leaves out), tests/lane_ready.sh what
+# a lane lacks to start; the lanes are small CTest trees of true and false.
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/test-lib.sh"
 expect() {  # expect WHAT COMMAND...: COMMAND's output has each line of $want
@@ -15,10 +14,7 @@ expect() {  # expect WHAT COMMAND...: COMMAND's output has each line of $want
 # tree DIR NAME=true|false...: a CTest tree of behaviour tests.
 tree() {
   local dir=$1 t; shift; mkdir -p "$dir"
-  for t in "$@"; do
-    echo "add_test(${t%=*} ${t#*=})"
-    echo "set_tests_properties(${t%=*} PROPERTIES LABELS behaviour)"
-  done >"$dir/CTestTestfile.cmake"
+  for t in "$@"; do printf 'add_test(%s %s)\nset_tests_properties(%s PROPERTIES LABELS behaviour)\n' "${t%=*}" "${t#*=}" "${t%=*}"; done >"$dir/CTestTestfile.cmake"
   ctest --test-dir "$dir" --output-junit "$dir/junit.xml" >/dev/null 2>&1
 }
 cat >"$tmp/CMakePresets.json" <<'J'

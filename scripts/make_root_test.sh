@@ -17,8 +17,7 @@ check "a key is the same when nothing changed" test "$(key wow64) $(key vm)" = "
 # changes WHAT EDIT WOW64 VM: after the shell command EDIT (run in the copy),
 # the wow64 and vm keys have changed (1) or not (0); the copy is then put back.
 changes() {
-  cp -a "$tree" "$tmp/saved"
-  (cd "$tree" && eval "$2")
+  cp -a "$tree" "$tmp/saved"; (cd "$tree" && eval "$2")
   same "$1 changes the keys wow64 vm: $3 $4" "$([ "$(key wow64)" != "$wow64" ] && echo 1 || echo 0) $([ "$(key vm)" != "$vm" ] && echo 1 || echo 0)" "$3 $4"
   rm -rf "$tree" && mv "$tmp/saved" "$tree"
 }
@@ -40,20 +39,15 @@ check "no root while this key's folder is unfinished" test -z "$(dir_of)"
 touch "$tmp/cache/wow64-$wow64/ready"
 check "the root of this key once it is ready" test "$(dir_of)" = "$tmp/cache/wow64-$wow64"
 
-# refused WHAT EDIT PATTERN KIND: after EDIT of versions.env, the build
-# fails within a few minutes, naming the pinned version and the one served
-# (prints "ok" or "FAIL" lines). Both refusals run at once, each on a copy.
+# refused WHAT EDIT PATTERN KIND: after EDIT of a copy's versions.env, the
+# build fails within minutes, naming the pin and the version served.
 refused() {
   local what=$1 edit=$2 pattern=$3 out rc start took copy; shift 3
   copy=$(mktemp -d "$tmp/pin.XXXX") && cp -a "$tree/." "$copy/" && sed -i "$edit" "$copy/versions.env"
-  start=$(date +%s)
-  out=$(QZ_WOW64_CACHE=$tmp/pins QZ_VM_CACHE=$tmp/pins "$copy/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
+  start=$(date +%s); out=$(QZ_WOW64_CACHE=$tmp/pins QZ_VM_CACHE=$tmp/pins "$copy/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
   took=$(( $(date +%s) - start ))
-  if [ "$rc" != 0 ] && grep -qE "$pattern" <<<"$out" && [ "$took" -lt 600 ]; then
-    echo "ok: $what refused after ${took}s: $(grep -E "$pattern" <<<"$out")"
-  else
-    echo "FAIL: $what: status $rc after ${took}s, printed:"; sed 's/^/    | /' <<<"$out"
-  fi
+  if [ "$rc" != 0 ] && grep -qE "$pattern" <<<"$out" && [ "$took" -lt 600 ]; then echo "ok: $what refused after ${took}s: $(grep -E "$pattern" <<<"$out")"
+  else echo "FAIL: $what: status $rc after ${took}s, printed:"; sed 's/^/    | /' <<<"$out"; fi
 }
 if [ "${QZ_ROOT_TEST_OFFLINE:-}" = 1 ]; then
   echo "QZ_ROOT_TEST_OFFLINE=1: the refusals of pinned versions not checked"

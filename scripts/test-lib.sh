@@ -4,9 +4,7 @@ set -uo pipefail
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
-# check WHAT COMMAND...: "ok: WHAT" when COMMAND succeeds, else a failure and
-# the file $shown names, if any.
-check() {
+check() {  # check WHAT COMMAND...: "ok: WHAT", or a failure and the file $shown
   local what=$1; shift
   if "$@"; then echo "ok: $what"; else fail "$what"; [ -z "${shown:-}" ] || sed 's/^/    | /' "$shown"; fi
 }

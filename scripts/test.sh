@@ -3,13 +3,9 @@
 # beside its x86_64 one (compare-lanes.py), totals from build/LANE.xml.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-source scripts/steps.sh
-scripts/setup.sh || exit 1
-scripts/build.sh || exit 1
-
-source scripts/wine-env.sh
-qz_start_wine
+cd "$root" && source scripts/steps.sh
+scripts/setup.sh && scripts/build.sh || exit 1
+source scripts/wine-env.sh; qz_start_wine
 # Each Wine lane's own X server; one that does not come up fails the lane.
 x=(xvfb-run -a -e "$root/build/xvfb.log" -s "$QZ_XVFB_ARGS")
 rm -rf "$root/build/lanes"; mkdir -p "$root/build/lanes"

@@ -2,10 +2,9 @@
 # vm under 32-bit Wine and an X server, its report into build/vm/, its output
 # to the console as "qz-guest: " lines.
 out=$src/build/vm
-# Tests that fake the clock preload the 32-bit libfaketime after time64.c's
-# shim, which hands it 32-bit Wine's 64-bit-time clock calls.
+# (time64.c's shim hands the 32-bit libfaketime Wine's 64-bit-time calls.)
 export QZ_FAKETIME_PRELOAD="$out/time64.so /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1"
-# One wineserver for the run; the first program sets no audio driver.
+# One wineserver for the run; its first program sets no audio driver (wine.env).
 "$wineserver_bin" -p
 "$wine_bin" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1 ||
   say "cannot set the prefix to load no audio driver"

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # How the VM lane keeps its guest image (run-lane.sh --image-only, through
-# make-root.sh, a stand-in for the recipe): built when missing, reused when
-# intact, rebuilt when unfinished or changed, other recipes' images removed,
-# and a failed build fails the lane, saying so.
+# make-root.sh, with a stand-in for the recipe).
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../test-lib.sh"
 export QZ_CACHE=$tmp/cache QZ_VM_CACHE=$tmp/cache QZ_ROOT_BUILDER=$tmp/builder CALLS=$tmp/calls BUILDER_FAILS=

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The i686 lane in a VM: build/i686's tests under 32-bit Wine 8 (this kernel
-# runs no 32-bit Linux code), by the guest's ctest --preset vm. Builds or
-# reuses the guest image (make-root.sh vm), boots it with this checkout shared
-# at its path (9p), shows its output live and leaves its JUnit report in
-# QZ_VM_JUNIT (build/i686-vm.xml). Fails, saying why and showing the console,
-# when the guest does not come up or report within QZ_VM_TIMEOUT seconds.
+# The i686 lane in a VM (this kernel runs no 32-bit Linux code): the guest
+# image (make-root.sh vm) booted with this checkout at its path (9p) runs
+# ctest --preset vm under 32-bit Wine 8, shown live, its report to QZ_VM_JUNIT.
+# Fails, saying why, when the guest does not report within QZ_VM_TIMEOUT s.
 #   run-lane.sh --image-only     only builds (or checks) the image
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -45,16 +43,12 @@ echo "vm: sha256 $(sha256sum "$build/bin/qzutilities.dll" | cut -d' ' -f1) of th
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
   # A guest that never came up (or lacks its prefix): rebuild the image once.
-  echo "vm: the guest did not come up from $image (status $rc); rebuilding the image"
-  tail -n 40 "$out/console.log"
-  rm -rf --one-file-system "$image"
-  ensure_image || die "no guest image"
+  echo "vm: the guest did not come up from $image (status $rc); rebuilding the image"; tail -n 40 "$out/console.log"
+  rm -rf --one-file-system "$image"; ensure_image || die "no guest image"
   rc=0; boot || rc=$?
 fi
-if [ ! -s "$out/junit.xml" ]; then
-  tail -n 60 "$out/console.log" | tr -d '\r'
-  die "the guest wrote no test report (qemu status $rc$([ "$rc" = 124 ] && echo ": killed at the ${limit}s limit"); console: $out/console.log)"
-fi
+[ -s "$out/junit.xml" ] || { tail -n 60 "$out/console.log" | tr -d '\r'
+  die "the guest wrote no test report (qemu status $rc$([ "$rc" = 124 ] && echo ": killed at the ${limit}s limit"); console: $out/console.log)"; }
 cp "$out/junit.xml" "$junit"
 echo "vm: $(( $(date +%s) - t_start ))s in all"
 grep -aq '^qz-guest: 100% tests passed' "$out/console.log"

@@ -6,7 +6,6 @@
 
 typedef int clockid_t;
 typedef long long time64_t;
-
 struct timespec32 { long tv_sec; long tv_nsec; };
 struct timespec64 { time64_t tv_sec; long tv_nsec; int padding; };
 struct timeval32 { long tv_sec; long tv_usec; };

@@ -1,13 +1,11 @@
 # Sourced by the VM scripts: the guest image (make-root.sh, in
 # $QZ_VM_CACHE/vm-<key>/, default QZ_CACHE) and how it boots.
-QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
-QZ_VM_CACHE=${QZ_VM_CACHE:-$QZ_CACHE}
+QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities} QZ_VM_CACHE=${QZ_VM_CACHE:-$QZ_CACHE}
 
 # The newest installed Debian kernel (linux-image-amd64): its version.
 qz_vm_kernel_version() {
   local k; k=$(ls /boot/vmlinuz-* 2>/dev/null | sed 's|.*/vmlinuz-||' | sort -V | tail -n1)
-  [ -n "$k" ] || { echo "vm: no kernel in /boot (linux-image-amd64)" >&2; return 1; }
-  echo "$k"
+  [ -n "$k" ] && echo "$k" || { echo "vm: no kernel in /boot (linux-image-amd64)" >&2; return 1; }
 }
 
 # qz_vm_boot IMAGE_DIR MODE CONSOLE LIMIT_SECONDS [QEMU ARGS...]: the guest's

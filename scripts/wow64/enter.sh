@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
-# enter.sh DIR MODE CWD COMMAND...: PID 1 of a private mount and PID
-#   namespace (root-run starts it): COMMAND, chrooted into this run's view of
-#   DIR/root, in CWD, and its status. The view is an overlay whose upper half
-#   is a tmpfs of this run on DIR/run: the mount points, the prefix's changes
-#   and all a program writes land there, so no run writes to the cached root
-#   or sees another's. On exit the kernel ends the namespace's processes (the
-#   wineserver too) and drops its mounts: nothing outlives the run.
-#   MODE tool: a program of the root; run: Wine on an overlay of the prefix,
-#   with a wineserver of its own and scripts/wine.env; setup: Wine on the
-#   prefix itself, waiting for the server to save it.
-#   QZ_WOW64_BINDS: the host folders shown inside, a line each (qz_root_binds).
+# enter.sh DIR MODE CWD COMMAND...: PID 1 of a private mount and PID namespace
+#   (root-run starts it): COMMAND chrooted into this run's view of DIR/root, an
+#   overlay on a tmpfs of this run (DIR/run) that takes its mount points and
+#   writes: no run writes to the cached root or sees another's, and on exit
+#   the kernel ends its processes and drops its mounts. MODE tool: a program of
+#   the root; run: Wine on an overlay of the prefix, a wineserver of its own;
+#   setup: Wine on the prefix itself. QZ_WOW64_BINDS: the folders shown inside.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$1 mode=$2 cwd=$3; shift 3
@@ -28,8 +24,7 @@ done <<<"${QZ_WOW64_BINDS:-}"
 if [ "$mode" != tool ]; then
   # Wine's server folder, a tmpfs of this run: no other run's server is found.
   server=/tmp/.wine-$(id -u)
-  mkdir -p "$root$server" && mount -t tmpfs -o mode=0700 tmpfs "$root$server" ||
-    die "cannot make Wine's server folder"
+  mkdir -p "$root$server" && mount -t tmpfs -o mode=0700 tmpfs "$root$server" || die "cannot make Wine's server folder"
   # An empty runtime folder: Wine's Wayland driver finds no compositor and
   # steps aside for X11 without a word.
   export XDG_RUNTIME_DIR=$server/xdg WINEPREFIX=/opt/qz/prefix; unset WAYLAND_DISPLAY

@@ -1,9 +1,7 @@
-# Sourced by the WoW64 scripts: the Debian 13 root, made by make-root.sh in
-# $QZ_WOW64_CACHE/wow64-<key>/ (default QZ_CACHE), holds
-#   root/    the minbase system: Wine 10 with its 32-bit DLLs and the i686
-#            toolchain; prefix/ the Wine prefix, which each run overlays;
-#   run/     each run's tmpfs; probe32 (can this kernel run 32-bit code?);
-#   ready    written last: suite, key, Wine version, file counts.
+# Sourced by the WoW64 scripts: the Debian 13 root (make-root.sh) in
+# $QZ_WOW64_CACHE/wow64-<key>/ (default QZ_CACHE): root/ (Wine 10 and the i686
+# toolchain), prefix/ (each run overlays it), run/ (each run's tmpfs), probe32
+# (can this kernel run 32-bit code?) and, written last, ready.
 QZ_CACHE=${QZ_CACHE:-/var/cache/qzutilities}
 QZ_WOW64_CACHE=${QZ_WOW64_CACHE:-$QZ_CACHE}
 

@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# How scripts/wow64-run fails: status 125 and a message before Wine starts
-# (no root, no program, a system folder shown, 32-bit code the kernel cannot
-# run), else the program's status; the probe; a hang ended by its caller's
-# timeout. The folders shown: each once, by real path, equal lengths both,
-# one inside another with it. Runs from a folder as long as the checkout's
-# path and from the checkout, in turn and at once; after all of them nothing
-# mounted and nothing new in the cached root. Needs the root (setup.sh).
+# How scripts/wow64-run fails, the folders it shows, and that no run (a
+# timeout's too, from a folder as long as the checkout's path, several at
+# once) leaves anything mounted or made in the cached root. Needs the root.
 here=$(cd "$(dirname "$0")" && pwd)
 run=$here/../wow64-run
 source "$here/lib.sh"
@@ -29,8 +25,7 @@ expect 125 '^wow64-run: cannot show /usr inside: the root has a folder of its ow
 # (outside /tmp and the checkout, which are shown anyway).
 base=$(mktemp -d /var/tmp/qz-binds.XXXXXX) checkout=$(cd "$here/../.." && pwd -P) same_len='' prog=''
 trap 'rm -rf "$tmp" "$base" "$same_len" "$prog"' EXIT
-mkdir -p "$base/root/usr/bin" "$base/aa/in" "$base/bb" "$base/a-b" && touch "$base/root/usr/bin/sh" &&
-  ln -s "$base/bb" "$base/link"
+mkdir -p "$base/root/usr/bin" "$base/aa/in" "$base/bb" "$base/a-b" && touch "$base/root/usr/bin/sh" && ln -s "$base/bb" "$base/link"
 shown=$(cd "$base/aa/in" && qz_root_binds "$base/root" "$base/bb" "$base/a-b" "$base/link" "$base/aa" "$base/aa/in")
 same "the folders shown, each once" "$(grep "^$base/" <<<"$shown" | paste -sd' ')" "$base/a-b $base/aa $base/bb"
 same "a system folder refused" "$(qz_root_binds "$base/root" /usr/bin)" \
@@ -59,22 +54,17 @@ fi
 expect 1 'selector 0x2b\) ended with signal' "$dir/probe32" 0x2b
 
 # A hang ends with its caller's timeout, and takes its wineserver along.
-start=$(date +%s)
-# (A mark of this test in the run's environment: other tests may use the root.)
-mark=QZ_RUN_TEST_MARK=$$
+mark=QZ_RUN_TEST_MARK=$$ start=$(date +%s)  # (a mark in the run's environment: other tests use the root too)
 expect 124 '' env "$mark" timeout -k 5 3 "$run" cmd /c "ping -n 60 127.0.0.1 >nul"
-took=$(( $(date +%s) - start ))
-[ "$took" -le 12 ] || fail "the timeout took ${took}s"
+took=$(( $(date +%s) - start )); [ "$took" -le 12 ] || fail "the timeout took ${took}s"
 sleep 1
 left=$(for p in /proc/[0-9]*; do
   # (A run's processes have its own view of the root, DIR/run/root, as theirs.)
   case "$(readlink "$p/root" 2>/dev/null)" in "$dir"/*) ;; *) continue ;; esac
-  tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" &&
-    echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
+  tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" && echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
 done)
 [ -z "$left" ] || fail "processes in the root outlived the run:"$'\n'"$left"
-# Nothing of any run above is left: no mount in the host's view, nothing
-# made or changed in the cached root or prefix.
+# Nothing of any run above left: no mount, nothing new in the root or prefix.
 same "mounts left in the root" "$(grep -c " $dir/" /proc/mounts)" 0
 same "files new in the cached root" "$(find "$dir/root" "$dir/prefix" -newer "$dir/ready" | head -n 5)" ""
 qz_done "wow64-run checks"
