@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds both Windows targets, a line each (the whole output
-# in build/logs/):
-#   i686    the shipped DLL, the demo host and their tests: clang 19 and lld
-#           in the Debian 13 root (scripts/root-run)
-#   x86_64  the same sources by this machine's MinGW-w64 GCC 12, run here
-#           under wine64
-#   usage: build.sh [--demo]   --demo: the i686 DLL and demo host alone
+# build.sh [--demo]: configures and builds i686 (clang 19 in the Debian 13
+# root) and x86_64 (this machine's MinGW-w64 GCC 12), a line each, logs in
+# build/logs/; --demo: the i686 DLL and the demo host alone.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -1,25 +1,14 @@
 #!/usr/bin/env python3
-"""Gives every COMDAT section of the COFF objects in a static archive the
-section symbol it needs.
+"""comdat-symbols.py ARCHIVE...: gives every COMDAT section of the COFF
+objects the section symbol it needs (in place; run ranlib on those mended).
 
-GCC puts the unwind record (FDE) of each COMDAT function in a COMDAT section
-of its own, ".eh_frame$<function>", which the linker keeps or drops with the
-function. The runtime archives of the distribution are stripped, and the
-strip removed the section symbols of those sections. GNU ld pairs such
-sections by name and does not miss them; lld reads a COMDAT section only
-through its section symbol, so without one it drops the section, and with it
-the unwind record: an exception that meets such a function ends the process
-in std::terminate.
-
-This restores each missing symbol as the assembler writes it: a static
-symbol named after the section, with an auxiliary section definition
-(length, relocation count, "any" selection). Existing symbols keep their
-indexes (the new ones are appended), so no relocation changes.
-
-  usage: comdat-symbols.py ARCHIVE...   (rewritten in place where one needs
-  mending; run ranlib on those after)
-Prints, per archive, how many members and sections it mended.
-"""
+GCC puts the unwind record of each COMDAT function in a COMDAT section of its
+own, ".eh_frame$<function>", and the distribution's strip removed those
+sections' symbols. GNU ld pairs such sections by name; lld reads a COMDAT
+section only through its symbol and drops it, unwind record and all, so an
+exception through such a function ends in std::terminate. Each symbol comes
+back as the assembler writes it (static, with an auxiliary section
+definition), appended so that no existing index or relocation changes."""
 import struct
 import sys
 
@@ -57,10 +46,8 @@ def mend_object(data):
     for index, (name, rawsize, _rawptr, _relptr, nrel, flags) in enumerate(sections, start=1):
         if not flags & COMDAT or index in defined:
             continue
-        if name.startswith(b"/"):  # a long name: the same string-table entry
-            symname = struct.pack("<II", 0, int(name[1:].rstrip(b"\0")))
-        else:
-            symname = name
+        # A long name ("/offset"): the same string-table entry.
+        symname = struct.pack("<II", 0, int(name[1:].rstrip(b"\0"))) if name.startswith(b"/") else name
         added.append(struct.pack("<8sIhHBB", symname, 0, index, 0, STATIC, 1))
         added.append(struct.pack("<IHHIHB3x", rawsize, nrel, 0, 0, 0, SELECT_ANY))
     if not added:

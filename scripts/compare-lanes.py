@@ -1,11 +1,10 @@
 #!/usr/bin/env python3
 """compare-lanes.py LANE X86_64_JUNIT LANE_JUNIT [SOURCE_DIR]
 
-Every verdict of an i686 lane (a test preset of CMakePresets.json: wow64,
-vm) beside its verdict in the x86_64 lane, from the JUnit reports ctest wrote.
-Both lanes must have the same behaviour tests (label "behaviour"), but for
-those the lane's preset leaves out by name and those of the i686 build alone
-(label "i686"); each test must have the same verdict in both. Prints each difference, naming the test, and fails on any."""
+Each verdict of an i686 lane (test preset wow64 or vm) beside the x86_64
+lane's: both have the same "behaviour" tests but those the preset leaves out
+by name and those labelled "i686", each with the same verdict. Prints each
+difference, naming the test, and fails on any."""
 import json, re, subprocess, sys
 import xml.etree.ElementTree as ET
 

@@ -1,26 +1,20 @@
 #!/usr/bin/env bash
-# How a lane run fails: scripts/compare-lanes.py names each test that only one
-# lane has, that differs in verdict or has none, and honours what the lane's
-# preset leaves out; tests/lane_ready.sh names what a lane lacks to start.
-# The lanes are small CTest trees of true and false, their reports ctest's own.
-set -uo pipefail
+# How a lane run fails: compare-lanes.py names each test one lane lacks or
+# judges otherwise (but what the preset leaves out), tests/lane_ready.sh what
+# a lane lacks to start; the lanes are small CTest trees of true and false.
 root=$(cd "$(dirname "$0")/.." && pwd)
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
-fails=0
+source "$root/scripts/test-lib.sh"
 expect() {  # expect WHAT COMMAND...: COMMAND's output has each line of $want
   local what=$1 out line; shift
   out=$("$@" 2>&1)
   while IFS= read -r line; do
-    grep -qF -- "$line" <<<"$out" || { echo "FAIL $what: no '$line' in:"; sed 's/^/  | /' <<<"$out"; fails=$((fails + 1)); }
+    grep -qF -- "$line" <<<"$out" || { fail "$what: no '$line' in:"; sed 's/^/  | /' <<<"$out"; }
   done <<<"$want"
 }
 # tree DIR NAME=true|false...: a CTest tree of behaviour tests.
 tree() {
   local dir=$1 t; shift; mkdir -p "$dir"
-  for t in "$@"; do
-    echo "add_test(${t%=*} ${t#*=})"
-    echo "set_tests_properties(${t%=*} PROPERTIES LABELS behaviour)"
-  done >"$dir/CTestTestfile.cmake"
+  for t in "$@"; do printf 'add_test(%s %s)\nset_tests_properties(%s PROPERTIES LABELS behaviour)\n' "${t%=*}" "${t#*=}" "${t%=*}"; done >"$dir/CTestTestfile.cmake"
   ctest --test-dir "$dir" --output-junit "$dir/junit.xml" >/dev/null 2>&1
 }
 cat >"$tmp/CMakePresets.json" <<'J'
@@ -37,7 +31,7 @@ tree "$tmp/x86_64" same=true fails=false slow=true
 tree "$tmp/i686" same=true fails=false slow=true
 want="compare vm: 2 tests beside their x86_64 verdicts, 0 differences; left out here: 1"
 expect "same lanes" compare
-compare >/dev/null || { echo "FAIL same lanes: compare failed"; fails=$((fails + 1)); }
+compare >/dev/null || fail "same lanes: compare failed"
 
 tree "$tmp/x86_64" same=true fails=false slow=true gone=true
 tree "$tmp/i686" same=true fails=true slow=true extra=true
@@ -46,7 +40,7 @@ compare vm: gone: only in the x86_64 lane
 compare vm: extra: only in the vm lane
 3 differences"
 expect "differing lanes" compare
-compare >/dev/null && { echo "FAIL differing lanes: compare passed"; fails=$((fails + 1)); }
+compare >/dev/null && fail "differing lanes: compare passed"
 
 rm "$tmp/i686/junit.xml"; tree "$tmp/i686" same=true fails=false slow=true
 echo '<testsuite/>' >"$tmp/i686/junit.xml"
@@ -66,7 +60,5 @@ want='<testcase name="i686_vm_lane" classname="i686_vm_lane"
 status="fail"
 vm: no guest image &amp; no &lt;build&gt;'
 expect "a lane that cannot run" cat "$tmp/lane.xml"
-[ "$(grep -c '<testcase ' "$tmp/lane.xml")" = 1 ] || { echo "FAIL a lane that cannot run: not one test case"; fails=$((fails + 1)); }
-
-[ "$fails" = 0 ] && echo "lane failures: all named"
-exit $(( fails > 0 ))
+same "a lane that cannot run: test cases" "$(grep -c '<testcase ' "$tmp/lane.xml")" 1
+qz_done "lane failures"

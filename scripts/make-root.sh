@@ -1,23 +1,12 @@
 #!/usr/bin/env bash
 # make-root.sh wow64|vm | make-root.sh --key wow64|vm
-#   Builds one of the project's two Debian roots with mmdebstrap, from the
-#   Debian mirror of this machine's apt sources (the host's own apt sources and
-#   packages are left alone), each in mount and PID namespaces of its own, into
-#   the cache: KIND-<key>/, where the key (--key prints it) is a hash of the
-#   recipe (this script, scripts/wine.env, the pinned versions, and what else
-#   goes into that root). A folder of this key that is complete and intact is
-#   reused; once a new one is made, the folders of other keys go.
-#   wow64  in $QZ_WOW64_CACHE: Debian 13 amd64 with Wine 10, which runs 32-bit
-#          Windows code natively in a 64-bit process (all this machine's kernel
-#          offers), and the shipped DLL's toolchain, clang and lld 19 against
-#          Debian 13's MinGW-w64 runtime; scripts/wow64/lib.sh says what it holds
-#   vm     in $QZ_VM_CACHE: the guest of the i686 VM lane, Debian 12 amd64 with
-#          32-bit Wine, its PID 1 (scripts/vm/guest-init), CMake (the guest runs
-#          ctest) and the kernel's 9p modules (it mounts the checkout), as a
-#          disk booted once to make the Wine prefix: disk.qcow2, vmlinuz,
-#          initrd.img and, last, ready (their checksums)
-#   QZ_ROOT_BUILDER (tests): a program that fills the new folder in place of
-#   the recipe.
+#   A Debian root by mmdebstrap from this machine's mirror into the cache as
+#   KIND-<key>/, the key a hash of the recipe (this script, scripts/wine.env,
+#   the pins, what goes in); reused while intact, a new one removes the rest.
+#   wow64  ($QZ_WOW64_CACHE) Debian 13, Wine 10, the i686 toolchain (wow64/lib.sh)
+#   vm     ($QZ_VM_CACHE) the VM lane's Debian 12 guest with 32-bit Wine, booted
+#          once to make its prefix: disk.qcow2, vmlinuz, initrd.img, ready
+#   QZ_ROOT_BUILDER (tests): a program that fills the new folder instead.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 self=$here/$(basename "$0")
@@ -33,12 +22,10 @@ kind=${1:-}
 case "$kind" in
   wow64)
     suites=trixie tools="gcc python3" cache=$QZ_WOW64_CACHE
-    # Beside Wine: time zones (TZ), the X server and pointer tool of the
-    # display tests, the X extension libraries Wine loads when they are there,
-    # and the 64-bit libfaketime (the Unix side is 64-bit) for the midnight
-    # test. The toolchain: clang, lld and LLVM's binary tools (llvm-dlltool,
-    # llvm-pdbutil, llvm-readobj, llvm-windres), GCC 14's MinGW-w64 runtime
-    # and binutils, and what the build takes from Debian.
+    # Beside Wine: the display tests' X server, pointer tool and the X
+    # libraries Wine loads if present; the 64-bit libfaketime (Wine's Unix
+    # side is 64-bit). The toolchain: clang, lld, LLVM's binary tools, GCC 14's
+    # MinGW-w64 runtime and binutils.
     packages="wine64 libwine tzdata xvfb xdotool libfaketime libxi6 libxrandr2 libxrender1 libxcursor1
       libxfixes3 libxinerama1 libxcomposite1 libxxf86vm1 libfreetype6
       clang-19 lld-19 llvm-19 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 cmake ninja-build
@@ -50,15 +37,12 @@ case "$kind" in
     recipe() { echo "$QZ_ROOT_TOOLCHAIN"; cat "$here/comdat-symbols.py" "$here/wow64/probe32.c"; } ;;
   vm)
     suites="bookworm bookworm-updates" tools="qemu-img qemu-system-x86_64" cache=$QZ_VM_CACHE
-    # Beside 32-bit Wine: the X server (with xvfb-run's xauth) and pointer
-    # tool of the display tests, the X extension libraries 32-bit Wine loads
-    # when they are there (as the host's wine64 has them), the 32-bit
-    # libfaketime for the midnight test, and insmod for the 9p modules.
+    # Beside 32-bit Wine: the same display tools and X libraries, the 32-bit
+    # libfaketime, and insmod for the 9p modules.
     packages="wine32:i386 xvfb xauth xdotool libfaketime:i386 libxi6:i386 libxrandr2:i386 libxrender1:i386
       libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 libxxf86vm1:i386 cmake kmod"
     files="/usr/lib/wine/wine /usr/lib/wine/wineserver32 /usr/bin/xvfb-run /usr/bin/xauth /usr/bin/xdotool
       /usr/bin/ctest /usr/lib/i386-linux-gnu/faketime/libfaketime.so.1 /lib/modules/qz/9p.ko"
-    # The guest boots this machine's kernel.
     recipe() { echo "$QZ_VM_WINE"; qz_vm_kernel_version; cat "$here/vm/guest-init"; } ;;
   *) die "$usage" ;;
 esac
@@ -78,10 +62,9 @@ hook() {
   case $kind-$stage in
     wow64-extract)
       for p in $QZ_ROOT_TOOLCHAIN; do pinned "${p%%=*}" "${p#*=}"; done
-      # Debian 13's wine64 alone runs only 64-bit programs: its libwine ships
-      # an empty i386-windows folder. The 32-bit Windows DLLs are those of
-      # libwine:i386 of the same version, unpacked into that folder below
-      # (never installed: its Unix half is 32-bit).
+      # Debian 13's libwine ships an empty i386-windows folder: the 32-bit
+      # DLLs are unpacked from libwine:i386 of the same version (never
+      # installed: its Unix half is 32-bit).
       local wine; wine=$(served wine64)
       for p in libwine libwine:i386; do
         [ "$(served $p)" = "$wine" ] ||
@@ -98,17 +81,13 @@ hook() {
       cp -a "$work/libwine-i386/$pe32/." "$r/usr/lib/x86_64-linux-gnu/wine/i386-windows/"
       rm -rf "$work"/libwine*
       chroot "$r" dpkg --remove-architecture i386
-      # GCC's runtime archives, as lld needs them: the unwind records of their
-      # COMDAT functions get back the section symbols the distribution's strip
-      # removed (scripts/comdat-symbols.py says why), so exceptions unwind
-      # through libstdc++ in the DLL that lld links.
+      # GCC's runtime archives get back the COMDAT section symbols lld needs
+      # to keep their unwind records (scripts/comdat-symbols.py says why).
       python3 "$here/comdat-symbols.py" "$r"/usr/lib/gcc/i686-w64-mingw32/*-posix/*.a >"$work/comdat.log" ||
         { cat "$work/comdat.log" >&2; die "cannot mend GCC's archives"; }
-      for p in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do
-        chroot "$r" i686-w64-mingw32-ranlib "${p#"$r"}"
-      done ;;
+      for p in $(sed -n 's/^\(.*\.a\): [1-9].*/\1/p' "$work/comdat.log"); do chroot "$r" i686-w64-mingw32-ranlib "${p#"$r"}"; done ;;
     vm-customize)
-      # The guest mounts the checkout over 9p: the booted kernel's modules.
+      # The guest boots this machine's kernel and mounts the checkout over 9p.
       mkdir -p "$r/lib/modules/qz"
       for p in netfs fscache 9pnet 9pnet_virtio 9p; do
         f=$(modinfo -k "$(qz_vm_kernel_version)" -F filename $p) && cp "$f" "$r/lib/modules/qz/" || die "no kernel module $p"
@@ -120,17 +99,12 @@ hook() {
   [ "$stage" != customize ] || for f in $files; do [ -e "$r$f" ] || die "$f missing in the root"; done
 }
 
-case $mode in
-  key) key; exit ;;
-  hook) hook "$2" "$3"; exit ;;
-esac
+case $mode in key) key; exit ;; hook) hook "$2" "$3"; exit ;; esac
 [ $# = 1 ] || die "$usage"
 final=$cache/$kind-$(key)
-mkdir -p "$cache"
-exec 9>"$cache/$kind.lock"
-flock 9
-# Intact: a wow64 root made where 32-bit code can run, unless it cannot
-# here; a vm image whose files match their checksums.
+mkdir -p "$cache"; exec 9>"$cache/$kind.lock"; flock 9
+# Intact: a wow64 root made for 32-bit code unless none runs here; a vm
+# image whose files match their checksums.
 intact() {
   [ -f "$final/ready" ] || return 1
   if [ "$kind" = wow64 ]; then grep -q '64 32-bit' "$final/ready" || ! "$final/probe32" 2>/dev/null
@@ -140,21 +114,16 @@ if intact; then echo "$kind root: cached in $final"; exit 0; fi
 [ ! -e "$final" ] || echo "$kind root: $final is incomplete or changed; rebuilding"
 t_start=$(date +%s)
 log() { echo "$kind root [$(( $(date +%s) - t_start ))s]: $*"; }
-work=$final.tmp.$$
-trap 'rm -rf --one-file-system "$work"' EXIT
+work=$final.tmp.$$; trap 'rm -rf --one-file-system "$work"' EXIT
 rm -rf --one-file-system "$work"; mkdir -p "$work"
 
 build() {
   [ "$(id -u)" = 0 ] || die "building a root needs root (mmdebstrap, chroot)"
-  for tool in mmdebstrap $tools; do
-    command -v "$tool" >/dev/null || die "$tool missing (scripts/setup.sh installs it)"
-  done
+  for t in mmdebstrap $tools; do command -v "$t" >/dev/null || die "$t missing (scripts/setup.sh installs it)"; done
   mirror=$("$here/debian-mirror.sh" || true)
   [ -n "$mirror" ] || die "no Debian mirror in the apt sources"
-  sources=()
-  for s in $suites; do sources+=("deb $mirror $s main"); done
+  sources=(); for s in $suites; do sources+=("deb $mirror $s main"); done
   log "mmdebstrap (minbase $suites, amd64 and i386, with" $packages")"
-  # Documentation and manual pages are not unpacked at all.
   QZ_ROOT_WORK=$work mmdebstrap --mode=unshare --variant=minbase --architectures=amd64,i386 \
     --include="$(echo $packages)" --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
     --extract-hook="\"$self\" --hook $kind extract \"\$1\"" --customize-hook="\"$self\" --hook $kind customize \"\$1\"" \
@@ -165,34 +134,27 @@ build() {
   if [ "$kind" = wow64 ]; then
     log "the probe for 32-bit code"
     gcc -O2 -Wall -Werror -o "$work/probe32" "$here/wow64/probe32.c"
-    # A kernel that cannot run 32-bit code (some hypervisors give none) still
-    # gets the root: its toolchain and 64-bit Wine; wow64-run refuses 32-bit
-    # programs there, saying why.
+    # Without 32-bit code (some hypervisors give none) the root still serves
+    # its toolchain and 64-bit Wine; wow64-run refuses 32-bit programs.
     bits="64 32" syswow64=drive_c/windows/syswow64/kernel32.dll
-    why32=$("$work/probe32" 2>&1) || {
-      bits=64 syswow64=
-      echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2
-    }
+    why32=$("$work/probe32" 2>&1) || { bits=64 syswow64=
+      echo "wow64 root: this kernel cannot run 32-bit code ($why32); only 64-bit programs will run" >&2; }
 
     log "the Wine prefix"
-    # Made as every run will see it: the same paths and Wine environment, no
-    # display. (run: the mount point of each run's own tmpfs.)
+    # Made as every run sees it, without a display (run/: each run's tmpfs).
     mkdir -p "$work/prefix" "$work/run"
     env -u DISPLAY unshare --mount --pid --fork --kill-child --propagation private -- \
       "$here/wow64/enter.sh" "$work" setup / /usr/lib/wine/wine64 wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || true
     for f in system.reg drive_c/windows/system32/kernel32.dll $syswow64; do
       [ -f "$work/prefix/$f" ] || { tail -n 30 "$work/wineboot.log" >&2; die "the prefix has no $f"; }
     done
-    # Most of the prefix is copies of Wine's own DLLs: link them instead (runs
-    # see the prefix through an overlay, so none of them writes to these).
+    # The prefix's copies of Wine's DLLs become hard links (runs see the
+    # prefix through an overlay, so none writes to them).
     log "hard links: $(hardlink -c "$work/prefix" "$root/usr/lib/x86_64-linux-gnu/wine" 2>&1 | grep -E '^Saved' | tr -s ' ' ' ')"
-    {
-      echo "suite $suites"
-      echo "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64), prefix for $bits-bit programs"
-      echo "key $(key)"
-      echo "i386-windows $(find "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows" -maxdepth 1 -type f | wc -l) files"
-      echo "built $(date -u +%Y-%m-%dT%H:%M:%SZ) in $(( $(date +%s) - t_start ))s"
-    } >"$work/ready"
+    printf '%s\n' "suite $suites" "key $(key)" \
+      "wine $(chroot "$root" dpkg-query -W -f='${Version}' wine64), prefix for $bits-bit programs" \
+      "i386-windows $(find "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows" -maxdepth 1 -type f | wc -l) files" \
+      "built $(date -u +%Y-%m-%dT%H:%M:%SZ) in $(( $(date +%s) - t_start ))s" >"$work/ready"
   else
     kver=$(qz_vm_kernel_version)
     cp "/boot/vmlinuz-$kver" "$work/vmlinuz"
@@ -203,14 +165,11 @@ build() {
     qemu-img convert -O qcow2 "$work/disk.raw" "$work/disk.qcow2"
     rm -rf --one-file-system "$work/disk.raw" "$root"
 
-    log "first boot: the Wine prefix"
-    rc=0
+    log "first boot: the Wine prefix"; rc=0
     qz_vm_boot "$work" setup "$work/setup-console.log" "${QZ_VM_SETUP_LIMIT:-1800}" \
       -drive "file=$work/disk.qcow2,if=virtio,format=qcow2,discard=unmap" || rc=$?
-    if [ "$rc" != 0 ] || ! grep -q '^qz-guest: setup ok' "$work/setup-console.log"; then
-      tail -n 80 "$work/setup-console.log" >&2
-      die "the first boot did not finish (status $rc); its console is above"
-    fi
+    [ "$rc" = 0 ] && grep -q '^qz-guest: setup ok' "$work/setup-console.log" ||
+      { tail -n 80 "$work/setup-console.log" >&2; die "the first boot did not finish (status $rc); its console is above"; }
     grep '^qz-guest: setup ok' "$work/setup-console.log" | sed 's/^qz-guest: /vm root: /'
     qemu-img convert -O qcow2 "$work/disk.qcow2" "$work/disk.compact.qcow2"
     mv "$work/disk.compact.qcow2" "$work/disk.qcow2"
@@ -218,10 +177,7 @@ build() {
   fi
 }
 if [ -n "${QZ_ROOT_BUILDER:-}" ]; then "$QZ_ROOT_BUILDER" "$work"; else build; fi
-rm -f "$work"/*.log
-rm -rf --one-file-system "$final"
-mv "$work" "$final"
-trap - EXIT
+rm -f "$work"/*.log; rm -rf --one-file-system "$final"; mv "$work" "$final"; trap - EXIT
 # Folders of other recipes are stale (a build of this cache holds the lock).
 for d in "$cache/$kind"-*; do
   [ "$d" = "$final" ] || [ ! -e "$d" ] || { echo "$kind root: removing stale $d"; rm -rf --one-file-system "$d"; }

@@ -1,21 +1,13 @@
 #!/usr/bin/env bash
-# Checks scripts/make-root.sh on a copy of the scripts and versions.env:
-#   - each root's cache key changes with its recipe (the script, the Wine
-#     environment, its pinned versions, the files that go into it) and with
-#     nothing else, and qz_wow64_dir finds the root of the current key alone;
-#   - a pinned version that the suite does not serve stops the build early,
-#     naming both versions, and leaves nothing in the cache (this part reaches
-#     the Debian mirror and runs as root; QZ_ROOT_TEST_OFFLINE=1 leaves it out).
-set -uo pipefail
+# Checks scripts/make-root.sh on a copy of the scripts and versions.env: each
+# root's key changes with its recipe and nothing else, and qz_wow64_dir finds
+# this key's root alone; a pinned version the suite does not serve stops the
+# build early, naming both, leaving nothing in the cache (as root, reaching
+# the mirror; QZ_ROOT_TEST_OFFLINE=1 leaves it out).
 src=$(cd "$(dirname "$0")/.." && pwd)
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+source "$src/scripts/test-lib.sh"
 tree=$tmp/tree
 mkdir -p "$tree" && cp -a "$src/scripts" "$src/versions.env" "$tree/"
-fails=0
-check() {  # check WHAT COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; fails=$((fails + 1)); fi
-}
 key() { "$tree/scripts/make-root.sh" --key "$1"; }
 wow64=$(key wow64) vm=$(key vm)
 check "keys are 12 hex digits" bash -c "[[ '$wow64' =~ ^[0-9a-f]{12}\$ && '$vm' =~ ^[0-9a-f]{12}\$ ]]"
@@ -25,11 +17,8 @@ check "a key is the same when nothing changed" test "$(key wow64) $(key vm)" = "
 # changes WHAT EDIT WOW64 VM: after the shell command EDIT (run in the copy),
 # the wow64 and vm keys have changed (1) or not (0); the copy is then put back.
 changes() {
-  local what=$1 edit=$2 want="$3 $4" got
-  cp -a "$tree" "$tmp/saved"
-  (cd "$tree" && eval "$edit")
-  got="$([ "$(key wow64)" != "$wow64" ] && echo 1 || echo 0) $([ "$(key vm)" != "$vm" ] && echo 1 || echo 0)"
-  check "$what changes the keys wow64 vm: $want (got $got)" test "$got" = "$want"
+  cp -a "$tree" "$tmp/saved"; (cd "$tree" && eval "$2")
+  same "$1 changes the keys wow64 vm: $3 $4" "$([ "$(key wow64)" != "$wow64" ] && echo 1 || echo 0) $([ "$(key vm)" != "$vm" ] && echo 1 || echo 0)" "$3 $4"
   rm -rf "$tree" && mv "$tmp/saved" "$tree"
 }
 changes "the recipe script" "echo '# a change' >>scripts/make-root.sh" 1 1
@@ -50,25 +39,20 @@ check "no root while this key's folder is unfinished" test -z "$(dir_of)"
 touch "$tmp/cache/wow64-$wow64/ready"
 check "the root of this key once it is ready" test "$(dir_of)" = "$tmp/cache/wow64-$wow64"
 
-# refused WHAT EDIT PATTERN KIND: after EDIT of versions.env, the build
-# fails within a few minutes, naming the pinned version and the one served
-# (prints "ok" or "FAIL" lines). Both refusals run at once, each on a copy.
+# refused WHAT EDIT PATTERN KIND: after EDIT of a copy's versions.env, the
+# build fails within minutes, naming the pin and the version served.
 refused() {
   local what=$1 edit=$2 pattern=$3 out rc start took copy; shift 3
   copy=$(mktemp -d "$tmp/pin.XXXX") && cp -a "$tree/." "$copy/" && sed -i "$edit" "$copy/versions.env"
-  start=$(date +%s)
-  out=$(QZ_WOW64_CACHE=$tmp/pins QZ_VM_CACHE=$tmp/pins "$copy/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
+  start=$(date +%s); out=$(QZ_WOW64_CACHE=$tmp/pins QZ_VM_CACHE=$tmp/pins "$copy/scripts/make-root.sh" "$@" 2>&1 </dev/null); rc=$?
   took=$(( $(date +%s) - start ))
-  if [ "$rc" != 0 ] && grep -qE "$pattern" <<<"$out" && [ "$took" -lt 600 ]; then
-    echo "ok: $what refused after ${took}s: $(grep -E "$pattern" <<<"$out")"
-  else
-    echo "FAIL: $what: status $rc after ${took}s, printed:"; sed 's/^/    | /' <<<"$out"
-  fi
+  if [ "$rc" != 0 ] && grep -qE "$pattern" <<<"$out" && [ "$took" -lt 600 ]; then echo "ok: $what refused after ${took}s: $(grep -E "$pattern" <<<"$out")"
+  else echo "FAIL: $what: status $rc after ${took}s, printed:"; sed 's/^/    | /' <<<"$out"; fi
 }
 if [ "${QZ_ROOT_TEST_OFFLINE:-}" = 1 ]; then
   echo "QZ_ROOT_TEST_OFFLINE=1: the refusals of pinned versions not checked"
 elif [ "$(id -u)" != 0 ]; then
-  echo "FAIL: the refusals of pinned versions need root (or QZ_ROOT_TEST_OFFLINE=1)"; fails=$((fails + 1))
+  fail "the refusals of pinned versions need root (or QZ_ROOT_TEST_OFFLINE=1)"
 else
   mkdir -p "$tmp/pins"
   refused "a toolchain version Debian 13 does not serve" 's/clang-19=1:19[^ ]*/clang-19=1:19.0.0-0qz1/' \
@@ -80,5 +64,4 @@ else
   fails=$((fails + $(cat "$tmp/wow64.txt" "$tmp/vm.txt" | grep -c '^FAIL')))
   check "the refusals leave nothing but the locks" test -z "$(find "$tmp/pins" -mindepth 1 ! -name '*.lock')"
 fi
-echo "$fails failed"
-[ "$fails" = 0 ]
+qz_done "root recipe"

@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# The package of the shipped 32-bit DLL: dist/qzutilities-<version>-win32.zip,
-# from a clean Release build (the release preset, build/release) of the
-# committed work tree (it refuses one with changes), installed by CMake's
-# install rules and checked (tests/static/check_package.sh) before it is
-# renamed into dist/, so a run that fails leaves dist/ as it was. The same
-# commit gives the same zip, byte for byte, on any machine set up by
-# scripts/setup.sh: the binaries carry no build path (their time stamp is a
-# hash of their content), and the zip's entries are the installed tree in a
-# fixed order, all stamped with the commit's time (SOURCE_DATE_EPOCH), with no
-# owner or other extra fields.
+# dist/qzutilities-<version>-win32.zip from a clean release-preset build of
+# the committed tree (it refuses changes), installed by CMake and checked
+# (tests/static/check_package.sh) before it is moved into dist/, so a failed
+# run leaves dist/ as it was. The same commit gives the same zip byte for
+# byte: no build path in the binaries, the entries in a fixed order, stamped
+# with the commit's time, with no owner or other extra fields.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,11 +15,9 @@ die() { echo "release: $*" >&2; exit 1; }
 git rev-parse --is-inside-work-tree >/dev/null 2>&1 || die "$root is not a git work tree"
 dirty() { git status --porcelain --untracked-files=all; }
 if [ -n "$(dirty)" ]; then
-  {
-    echo "release: refusing to package: the work tree has changes that are not committed,"
+  { echo "release: refusing to package: the work tree has changes that are not committed,"
     echo "and a package must be built from one commit. Commit or stash them (untracked files too):"
-    dirty | sed 's/^/  /'
-  } >&2
+    dirty | sed 's/^/  /'; } >&2
   exit 1
 fi
 commit=$(git rev-parse HEAD)
@@ -32,11 +26,8 @@ export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
 umask 022
 
 mkdir -p build
-work=$(mktemp -d "$root/build/release-pack.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-log=$root/build/release.log
-: >"$log"
-# step WHAT COMMAND...: runs one step with its output in the log.
+work=$(mktemp -d "$root/build/release-pack.XXXXXX"); trap 'rm -rf "$work"' EXIT
+log=$root/build/release.log; : >"$log"
 step() {
   local what=$1; shift
   "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; die "$what failed (all its output: $log)"; }
@@ -44,8 +35,7 @@ step() {
 
 say "commit $commit ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
 rm -rf build/release
-# The toolchain (clang 19, lld, CMake) is the Debian 13 root's: scripts/root-run.
-in_root=("$root/scripts/root-run")
+in_root=("$root/scripts/root-run")  # the Debian 13 root's clang 19, lld, CMake
 step "configuring the release preset" "${in_root[@]}" cmake --preset release -DQZ_RELEASE_COMMIT="$commit"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 [ -n "$version" ] || die "no project version in build/release/CMakeCache.txt"
@@ -62,11 +52,9 @@ say "packing $name.zip"
   die "zip failed"
 
 "${in_root[@]}" tests/static/check_package.sh "$work/$name.zip" "$version" "$root/build/release/exports/qzutilities.def" \
-  i686-w64-mingw32- ||
-  die "the package failed its checks; nothing written to dist/"
+  i686-w64-mingw32- || die "the package failed its checks; nothing written to dist/"
 
-mkdir -p dist
-mv -f "$work/$name.zip" "dist/$name.zip"
+mkdir -p dist && mv -f "$work/$name.zip" "dist/$name.zip"
 say "dist/$name.zip"
 echo "  sha256 $(sha256sum "dist/$name.zip" | cut -d' ' -f1)  dist/$name.zip"
 echo "  sha256 $(unzip -p "dist/$name.zip" SHA256SUMS | awk '$2 == "bin/qzutilities.dll" { print $1 }')  bin/qzutilities.dll"

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Checks how scripts/release.sh fails, in a clone of this commit: it refuses a
-# work tree with uncommitted or untracked files before it builds anything, and
-# a failing build, zip, package check or a tree that changes meanwhile leave
-# dist/ exactly as it was (no new or half-written zip) and no work files.
-# cmake and zip are stand-ins here (first on PATH) that play each failure;
-# the real build and package are what scripts/release.sh itself runs.
-set -uo pipefail
+# How scripts/release.sh fails, in a clone of this commit, with stand-ins for
+# cmake and zip (first on PATH) that play each failure.
 root=$(cd "$(dirname "$0")/.." && pwd)
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
-fails=0
+source "$root/scripts/test-lib.sh"
 repo=$tmp/repo
 git clone -q "$root" "$repo" && git -C "$repo" checkout -q --detach "$(git -C "$root" rev-parse HEAD)" ||
   { echo "cannot clone $root"; exit 1; }
@@ -16,8 +10,8 @@ git clone -q "$root" "$repo" && git -C "$repo" checkout -q --detach "$(git -C "$
 mkdir -p "$tmp/fake"
 cat >"$tmp/fake/cmake" <<'F'
 #!/bin/sh
-# Stand-in cmake: configure writes the cache entries release.sh reads, build
-# and install do what $FAKE_BUILD / $FAKE_INSTALL say.
+# Stand-in cmake: configure writes the cache entries release.sh reads; build
+# does what $FAKE_BUILD says.
 echo "cmake $*" >>"$FAKE_CALLS"
 case "$1" in
   --preset)
@@ -39,8 +33,7 @@ exit 0
 F
 cat >"$tmp/fake/zip" <<'F'
 #!/bin/sh
-# Stand-in zip: writes part of its archive, then fails as a full disk would,
-# or hands over to the real zip.
+# Stand-in zip: fails as a full disk would, part written, or runs the real one.
 echo "zip $*" >>"$FAKE_CALLS"
 for a; do out=$a; case "$a" in *.zip) break ;; esac; done
 if [ "$FAKE_ZIP" = fail ]; then printf 'PK\003\004partial' >"$out"; echo "zip I/O error: No space left on device" >&2; exit 15; fi
@@ -49,64 +42,46 @@ F
 chmod +x "$tmp/fake/cmake" "$tmp/fake/zip"
 export FAKE_CALLS=$tmp/calls
 
-# run CASE [VAR=VALUE...]: release.sh in the clone, its output in $tmp/CASE.txt.
-run() {
-  local name=$1; shift
-  : >"$FAKE_CALLS"
-  (cd "$repo" && env PATH="$tmp/fake:$PATH" FAKE_BUILD= FAKE_ZIP= "$@" bash scripts/release.sh) >"$tmp/$name.txt" 2>&1
-  status=$?
-}
-expect() {
-  local name=$1 what=$2; shift 2
-  if ! "$@"; then echo "FAIL [$name] $what"; sed 's/^/    | /' "$tmp/$name.txt"; fails=$((fails + 1)); fi
-}
-said() { grep -qF -- "$2" "$tmp/$1.txt"; }
 # dist/ as a user left it: an earlier package that a failed run must not touch.
 mkdir -p "$repo/dist"; echo "an earlier package" >"$repo/dist/qzutilities-9.8.7-win32.zip"
-dist_before=$(cd "$repo/dist" && sha256sum ./* 2>/dev/null)
-dist_kept() { [ "$(cd "$repo/dist" && sha256sum ./* 2>/dev/null)" = "$dist_before" ]; }
-no_work_left() { ! ls -d "$repo"/build/release-pack.* >/dev/null 2>&1; }
-failed_cleanly() {
-  local name=$1
-  expect "$name" "exit status non-zero" test "$status" != 0
-  expect "$name" "dist/ unchanged" dist_kept
-  expect "$name" "no work folder left" no_work_left
+dist() { (cd "$repo/dist" && sha256sum ./* 2>/dev/null); }
+dist_before=$(dist)
+expect() { shown=$tmp/$name.txt check "[$name] $1" "${@:2}"; }
+# run CASE [VAR=VALUE...]: release.sh in the clone, its output in $tmp/CASE.txt;
+# it fails, leaving dist/ as it was and no work folder.
+run() {
+  name=$1; shift; : >"$FAKE_CALLS"
+  (cd "$repo" && env PATH="$tmp/fake:$PATH" FAKE_BUILD= FAKE_ZIP= "$@" bash scripts/release.sh) >"$tmp/$name.txt" 2>&1
+  expect "exit status non-zero" test $? != 0
+  expect "dist/ unchanged" test "$(dist)" = "$dist_before"
+  expect "no work folder left" bash -c "! ls -d '$repo'/build/release-pack.* >/dev/null 2>&1"
 }
+says() { local text; for text; do expect "says '$text'" grep -qF -- "$text" "$tmp/$name.txt"; done; }  # says TEXT...
 
 echo "local change" >>"$repo/README.md"
 run modified
-failed_cleanly modified
-expect modified "refusal explained" said modified "refusing to package: the work tree has changes that are not committed"
-expect modified "the change named" said modified "M README.md"
-expect modified "nothing built" test ! -s "$FAKE_CALLS"
+says "refusing to package: the work tree has changes that are not committed" "M README.md"
+expect "nothing built" test ! -s "$FAKE_CALLS"
 git -C "$repo" checkout -q README.md
 
 touch "$repo/demo/tour_extra.cpp"
 run untracked
-failed_cleanly untracked
-expect untracked "the untracked file named" said untracked "?? demo/tour_extra.cpp"
-expect untracked "nothing built" test ! -s "$FAKE_CALLS"
+says "?? demo/tour_extra.cpp"
+expect "nothing built" test ! -s "$FAKE_CALLS"
 rm "$repo/demo/tour_extra.cpp"
 
 run build_fails FAKE_BUILD=fail
-failed_cleanly build_fails
-expect build_fails "says which step" said build_fails "the build failed"
-expect build_fails "shows the build's output" said build_fails "fake compiler error"
+says "the build failed" "fake compiler error"
 
 run zip_fails FAKE_ZIP=fail
-failed_cleanly zip_fails
-expect zip_fails "says zip failed" said zip_fails "zip failed"
-expect zip_fails "zip was reached" grep -q '^zip ' "$FAKE_CALLS"
+says "zip failed"
+expect "zip was reached" grep -q '^zip ' "$FAKE_CALLS"
 
 run check_fails
-failed_cleanly check_fails
-expect check_fails "the package check failed" said check_fails "the package failed its checks; nothing written to dist/"
-expect check_fails "names what is missing" said check_fails "the zip's files differ from the shipped list"
+says "the package failed its checks; nothing written to dist/" "the zip's files differ from the shipped list"
 
 run litter FAKE_BUILD=litter
-failed_cleanly litter
-expect litter "the changed tree is named" said litter "the work tree changed during the build"
+says "the work tree changed during the build"
 rm -f "$repo/stray-output.txt"
 
-echo "release script checks: $fails failed"
-[ "$fails" = 0 ]
+qz_done "release script checks"

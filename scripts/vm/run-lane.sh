@@ -1,52 +1,38 @@
 #!/usr/bin/env bash
-# The i686 lane in a VM: the shipped 32-bit build's tests for real, under
-# 32-bit Wine 8 (this machine's kernel cannot run 32-bit Linux code), run by
-# the guest's own ctest with the "vm" test preset, as the WoW64 lane runs them
-# here. Needs a built build/i686 tree. Builds or reuses the guest image
-# (scripts/make-root.sh vm), boots it with this checkout shared at the same
-# path (9p), shows its ctest output live and leaves the JUnit report that
-# ctest wrote in QZ_VM_JUNIT (build/i686-vm.xml). Fails, saying why, when the
-# guest does not come up or write its report within QZ_VM_TIMEOUT seconds (the
-# console log is shown then).
+# The i686 lane in a VM (this kernel runs no 32-bit Linux code): the guest
+# image (make-root.sh vm) booted with this checkout at its path (9p) runs
+# ctest --preset vm under 32-bit Wine 8, shown live, its report to QZ_VM_JUNIT.
+# Fails, saying why, when the guest does not report within QZ_VM_TIMEOUT s.
 #   run-lane.sh --image-only     only builds (or checks) the image
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 source "$here/vm-lib.sh"
 
-build=$root/build/i686
-out=$root/build/vm
-limit=${QZ_VM_TIMEOUT:-1200}
-junit=${QZ_VM_JUNIT:-$root/build/i686-vm.xml}
+build=$root/build/i686 out=$root/build/vm limit=${QZ_VM_TIMEOUT:-1200} junit=${QZ_VM_JUNIT:-$root/build/i686-vm.xml}
 t_start=$(date +%s)
 die() { echo "vm: $*" >&2; exit 1; }
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
-if [ "$image_only" = 0 ]; then
-  rm -f "$junit"
-  [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ] || die "no i686 build in $build: configure and build the i686 preset first"
-fi
+[ "$image_only" = 1 ] || { rm -f "$junit"; [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ]; } ||
+  die "no i686 build in $build: configure and build the i686 preset first"
 command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 missing (scripts/setup.sh)"
-# The guest takes the checkout's path from its kernel's command line.
+# (The guest takes the checkout's path from its kernel's command line.)
 case "$root" in *[[:space:]]*) die "the checkout's path ($root) has a space, which the guest's command line cannot carry" ;; esac
 
-# --- the image, built or reused when it is complete and unchanged.
 image=$QZ_VM_CACHE/vm-$("$root/scripts/make-root.sh" --key vm) || die "cannot stamp the image recipe"
 ensure_image() { "$root/scripts/make-root.sh" vm; }
 
-# --- the guest's clock shim (time64.c), where the guest finds it.
-prepare() {
+prepare() {  # the guest's clock shim, where the guest finds it
   rm -rf "$out"; mkdir -p "$out"
   clang --target=i686-linux-gnu -shared -fPIC -nostdlib -O2 -Wall -Werror -o "$out/time64.so" "$here/time64.c"
 }
 
-# --- one boot; its "qz-guest:" console lines shown as they come.
-boot() {
+boot() {  # one boot, its "qz-guest:" console lines shown as they come
   : >"$out/console.log"
   QZ_VM_APPEND="qz.src=$root" qz_vm_boot "$image" run "$out/console.log" "$limit" \
     -drive "file=$image/disk.qcow2,if=virtio,format=qcow2,snapshot=on" \
     -virtfs "local,path=$root,mount_tag=qz,security_model=passthrough,id=qz" &
-  local pid=$!
-  tail -n +1 -f --pid=$pid "$out/console.log" | sed -u -n 's/\r//g; s/^qz-guest: /  [vm] /p'
+  local pid=$!; tail -n +1 -f --pid=$pid "$out/console.log" | sed -u -n 's/\r//g; s/^qz-guest: /  [vm] /p'
   wait "$pid"
 }
 
@@ -56,18 +42,13 @@ prepare || die "cannot build the guest's clock shim into $out"
 echo "vm: sha256 $(sha256sum "$build/bin/qzutilities.dll" | cut -d' ' -f1) of the DLL under test; image $image; limit ${limit}s"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
-  # The guest never came up (or lacks its prefix): the image is not to be
-  # trusted. Rebuild it once and try again.
-  echo "vm: the guest did not come up from $image (status $rc); rebuilding the image"
-  tail -n 40 "$out/console.log"
-  rm -rf --one-file-system "$image"
-  ensure_image || die "no guest image"
+  # A guest that never came up (or lacks its prefix): rebuild the image once.
+  echo "vm: the guest did not come up from $image (status $rc); rebuilding the image"; tail -n 40 "$out/console.log"
+  rm -rf --one-file-system "$image"; ensure_image || die "no guest image"
   rc=0; boot || rc=$?
 fi
-if [ ! -s "$out/junit.xml" ]; then
-  tail -n 60 "$out/console.log" | tr -d '\r'
-  die "the guest wrote no test report (qemu status $rc$([ "$rc" = 124 ] && echo ": killed at the ${limit}s limit"); console: $out/console.log)"
-fi
+[ -s "$out/junit.xml" ] || { tail -n 60 "$out/console.log" | tr -d '\r'
+  die "the guest wrote no test report (qemu status $rc$([ "$rc" = 124 ] && echo ": killed at the ${limit}s limit"); console: $out/console.log)"; }
 cp "$out/junit.xml" "$junit"
 echo "vm: $(( $(date +%s) - t_start ))s in all"
 grep -aq '^qz-guest: 100% tests passed' "$out/console.log"

@@ -1,17 +1,11 @@
-/* Preloaded into the guest's 32-bit Wine together with, and before, the
- * 32-bit libfaketime (see guest-run.sh): 32-bit Wine is built with a 64-bit
- * time_t and reads the clock through glibc's 64-bit-time entry points
- * (__clock_gettime64, __gettimeofday64, __time64), which libfaketime 0.9.10
- * does not replace. Each one here asks the classic 32-bit-time function of the
- * next library in line (libfaketime's, which fakes it) and widens the result.
- *
- * Built by run-lane.sh for i686 Linux without a C library of that
- * architecture: no headers, the types as the i386 ABI lays them out, dlsym
- * resolved from the process's glibc at run time. */
+/* Preloaded into the guest's 32-bit Wine before the 32-bit libfaketime: Wine
+ * reads the clock through glibc's 64-bit-time entry points, which libfaketime
+ * 0.9.10 does not replace. Each asks the next library's 32-bit-time function
+ * (libfaketime's) and widens the result. Built by run-lane.sh without an i686
+ * C library: no headers, the i386 ABI's types, dlsym from glibc at run time. */
 
 typedef int clockid_t;
 typedef long long time64_t;
-
 struct timespec32 { long tv_sec; long tv_nsec; };
 struct timespec64 { time64_t tv_sec; long tv_nsec; int padding; };
 struct timeval32 { long tv_sec; long tv_usec; };

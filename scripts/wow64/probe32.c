@@ -1,13 +1,9 @@
-/* Can this kernel run 32-bit code inside a 64-bit process? Wine's WoW64 mode
- * needs nothing more: the 32-bit Windows code runs in the kernel's 32-bit user
- * code segment, the Unix side stays 64-bit. A kernel built or booted without
- * 32-bit support has no such segment, and the far jump into it faults.
- *
- * A child process jumps into the segment (selector 0x23) at a few bytes of
- * 32-bit code in the low 4 GiB, which set EAX and jump back to the 64-bit
- * segment (0x33), where an exit system call ends the child with EAX as its
- * status. The parent says what happened: 0 when the child came back with the
- * value, 1 otherwise (the signal that ended it, on standard error).
+/* Can this kernel run 32-bit code inside a 64-bit process, as WoW64 needs?
+ * Without 32-bit support the kernel has no 32-bit user code segment, and a
+ * far jump into it faults. A child jumps into it (selector 0x23) at 32-bit
+ * code in the low 4 GiB that sets EAX and jumps back to the 64-bit segment
+ * (0x33), where it exits with EAX. Status 0 when the child came back with the
+ * value, else 1 and what ended it on standard error.
  *   probe32 [SELECTOR]   another selector, to see the probe fail */
 #define _GNU_SOURCE
 #include <signal.h>
@@ -25,20 +21,14 @@ static void child(unsigned selector) {
     unsigned char* page = mmap(NULL, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
     if (page == MAP_FAILED) _exit(100);
-    uint32_t base = (uint32_t)(uintptr_t)page;
-    unsigned char* p = page;
-    /* 32-bit: mov eax, kValue; jmp far 0x33:base+64 */
-    *p++ = 0xB8; *p++ = kValue; *p++ = 0; *p++ = 0; *p++ = 0;
-    *p++ = 0xEA;
-    uint32_t back = base + 64;
-    memcpy(p, &back, 4); p += 4;
-    *p++ = 0x33; *p++ = 0x00;
+    uint32_t base = (uint32_t)(uintptr_t)page, back = base + 64;
+    /* 32-bit: mov eax, kValue; jmp far 0x33:base+64 (the offset at byte 6) */
+    static const unsigned char in32[] = {0xB8, kValue, 0, 0, 0, 0xEA, 0, 0, 0, 0, 0x33, 0x00};
     /* 64-bit, at base+64: mov edi, eax; mov eax, 60 (exit); syscall */
-    p = page + 64;
-    *p++ = 0x89; *p++ = 0xC7;
-    *p++ = 0xB8; *p++ = 60; *p++ = 0; *p++ = 0; *p++ = 0;
-    *p++ = 0x0F; *p++ = 0x05;
-    /* The far pointer (offset, selector) for the jump in. */
+    static const unsigned char out64[] = {0x89, 0xC7, 0xB8, 60, 0, 0, 0, 0x0F, 0x05};
+    memcpy(page, in32, sizeof in32);
+    memcpy(page + 6, &back, 4);
+    memcpy(page + 64, out64, sizeof out64);
     struct __attribute__((packed)) { uint32_t offset; uint16_t selector; } target = {base, (uint16_t)selector};
     __asm__ volatile("ljmpl *%0" : : "m"(target) : "memory");
     _exit(101); /* not reached */

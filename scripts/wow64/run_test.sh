@@ -1,28 +1,17 @@
 #!/usr/bin/env bash
-# How scripts/wow64-run fails: before Wine starts, a message and status 125
-# for a missing root, no program, a missing file or Wine program, a folder of
-# the root's own system, and a 32-bit program where the kernel runs no 32-bit
-# code; the program's own status otherwise; the probe telling 32-bit code
-# from a segment that cannot run it; a hanging program ended by its caller's
-# timeout with nothing of its run left. The folders shown inside: each once,
-# by its real path, folders of equal length both, one inside another with
-# it. Runs from a folder as long as the checkout's path and from the
-# checkout, one after the other and at once, and after all of them nothing
-# mounted and nothing new in the cached root. Needs the root (scripts/setup.sh).
-set -uo pipefail
+# How scripts/wow64-run fails, the folders it shows, and that no run (a
+# timeout's too, from a folder as long as the checkout's path, several at
+# once) leaves anything mounted or made in the cached root. Needs the root.
 here=$(cd "$(dirname "$0")" && pwd)
 run=$here/../wow64-run
 source "$here/lib.sh"
+source "$here/../test-lib.sh"
 dir=$(qz_wow64_dir) || { echo "no WoW64 root: run scripts/setup.sh"; exit 1; }
-fails=0
 expect() {  # expect STATUS PATTERN COMMAND...: the status, and PATTERN in what it printed
   local want=$1 pattern=$2 out rc; shift 2
   out=$("$@" 2>&1 </dev/null); rc=$?
   if [ "$rc" = "$want" ] && grep -qE -- "$pattern" <<<"$out"; then echo "ok: $* -> $rc"
-  else echo "FAIL: $*: status $rc (want $want), printed: $out"; fails=$((fails + 1)); fi
-}
-same() {  # same WHAT GOT WANT
-  if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: '$2', want '$3'"; fails=$((fails + 1)); fi
+  else fail "$*: status $rc (want $want), printed: $out"; fi
 }
 expect 125 '^wow64-run: no Debian 13 root in /nonexistent \(run scripts/setup.sh\)$' \
   env QZ_WOW64_CACHE=/nonexistent "$run" cmd /c exit
@@ -35,9 +24,8 @@ expect 125 '^wow64-run: cannot show /usr inside: the root has a folder of its ow
 # The folders shown, in a stand-in root with a system folder of its own
 # (outside /tmp and the checkout, which are shown anyway).
 base=$(mktemp -d /var/tmp/qz-binds.XXXXXX) checkout=$(cd "$here/../.." && pwd -P) same_len='' prog=''
-trap 'rm -rf "$base" "$same_len" "$prog"' EXIT
-mkdir -p "$base/root/usr/bin" "$base/aa/in" "$base/bb" "$base/a-b" && touch "$base/root/usr/bin/sh" &&
-  ln -s "$base/bb" "$base/link"
+trap 'rm -rf "$tmp" "$base" "$same_len" "$prog"' EXIT
+mkdir -p "$base/root/usr/bin" "$base/aa/in" "$base/bb" "$base/a-b" && touch "$base/root/usr/bin/sh" && ln -s "$base/bb" "$base/link"
 shown=$(cd "$base/aa/in" && qz_root_binds "$base/root" "$base/bb" "$base/a-b" "$base/link" "$base/aa" "$base/aa/in")
 same "the folders shown, each once" "$(grep "^$base/" <<<"$shown" | paste -sd' ')" "$base/a-b $base/aa $base/bb"
 same "a system folder refused" "$(qz_root_binds "$base/root" /usr/bin)" \
@@ -66,24 +54,17 @@ fi
 expect 1 'selector 0x2b\) ended with signal' "$dir/probe32" 0x2b
 
 # A hang ends with its caller's timeout, and takes its wineserver along.
-start=$(date +%s)
-# (The run's processes carry a mark of this test in their environment: other
-# tests may use the root meanwhile.)
-mark=QZ_RUN_TEST_MARK=$$
+mark=QZ_RUN_TEST_MARK=$$ start=$(date +%s)  # (a mark in the run's environment: other tests use the root too)
 expect 124 '' env "$mark" timeout -k 5 3 "$run" cmd /c "ping -n 60 127.0.0.1 >nul"
-took=$(( $(date +%s) - start ))
-[ "$took" -le 12 ] || { echo "FAIL: the timeout took ${took}s"; fails=$((fails + 1)); }
+took=$(( $(date +%s) - start )); [ "$took" -le 12 ] || fail "the timeout took ${took}s"
 sleep 1
 left=$(for p in /proc/[0-9]*; do
   # (A run's processes have its own view of the root, DIR/run/root, as theirs.)
   case "$(readlink "$p/root" 2>/dev/null)" in "$dir"/*) ;; *) continue ;; esac
-  tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" &&
-    echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
+  tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "$mark" && echo "${p#/proc/} $(tr '\0' ' ' <"$p/cmdline")"
 done)
-[ -z "$left" ] || { echo "FAIL: processes in the root outlived the run:"; echo "$left"; fails=$((fails + 1)); }
-# Nothing of any run above is left: no mount in the host's view, nothing
-# made or changed in the cached root or prefix.
+[ -z "$left" ] || fail "processes in the root outlived the run:"$'\n'"$left"
+# Nothing of any run above left: no mount, nothing new in the root or prefix.
 same "mounts left in the root" "$(grep -c " $dir/" /proc/mounts)" 0
 same "files new in the cached root" "$(find "$dir/root" "$dir/prefix" -newer "$dir/ready" | head -n 5)" ""
-echo "$fails failed"
-[ "$fails" = 0 ]
+qz_done "wow64-run checks"
