@@ -6,8 +6,9 @@
 // It appends to FILE what happens: "returned" when the function came back,
 // and "handler ran: ..." whenever an exception reaches one of its handlers
 // (a vectored handler and the unhandled-exception filter, both installed
-// first). A smashed canary must end the process with 0xC0000409 before
-// either, and before the overwritten return address is used.
+// first), saying when it stands at the fast-fail interrupt. A smashed canary
+// must end the process with 0xC0000409 before either, and before the
+// overwritten return address is used.
 #include <windows.h>
 
 #include <cstdio>
@@ -28,9 +29,20 @@ void note(const char* text) {
     CloseHandle(f);
 }
 
+// Whether the exception stands at the fast-fail interrupt (int 0x29) that a
+// failed canary check ends in: a system that does not implement it (32-bit
+// Wine 8) raises an ordinary exception there instead of ending the process.
+bool at_fast_fail(const void* address) {
+    const auto* code = static_cast<const unsigned char*>(address);
+    MEMORY_BASIC_INFORMATION m{};
+    if (VirtualQuery(code - 2, &m, sizeof m) == 0 || m.State != MEM_COMMIT) return false;
+    return (code[0] == 0xCD && code[1] == 0x29) || (code[-2] == 0xCD && code[-1] == 0x29);
+}
+
 void note_exception(const char* who, const EXCEPTION_POINTERS* e) {
-    char line[96];
-    std::snprintf(line, sizeof line, "handler ran: %s, code %08lx", who, e->ExceptionRecord->ExceptionCode);
+    char line[128];
+    std::snprintf(line, sizeof line, "handler ran: %s, code %08lx%s", who, e->ExceptionRecord->ExceptionCode,
+                  at_fast_fail(e->ExceptionRecord->ExceptionAddress) ? ", at the fast-fail interrupt" : "");
     note(line);
 }
 
