@@ -4,6 +4,9 @@
 # ctest --preset vm under 32-bit Wine 8, shown live, its report to QZ_VM_JUNIT.
 # Fails, saying why, when the guest does not report within QZ_VM_TIMEOUT s.
 #   run-lane.sh --image-only     only builds (or checks) the image
+#   run-lane.sh --kit DIR        runs the test kit unpacked in DIR (inside the
+#                                checkout) as a user would, with the vm test
+#                                preset's limit, exclusions and environment
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -13,7 +16,9 @@ build=$root/build/i686 out=$root/build/vm limit=${QZ_VM_TIMEOUT:-1200} junit=${Q
 t_start=$(date +%s)
 die() { echo "vm: $*" >&2; exit 1; }
 image_only=0; [ "${1:-}" = --image-only ] && image_only=1
-[ "$image_only" = 1 ] || { rm -f "$junit"; [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ]; } ||
+kit=; [ "${1:-}" = --kit ] && kit=$(realpath "${2:-}")
+case "$kit" in "$root"/*) [ -f "$kit/qztest.exe" ] || die "no test kit in $kit" ;; "") ;; *) die "the kit ($kit) must be inside $root" ;; esac
+[ "$image_only" = 1 ] || [ -n "$kit" ] || { rm -f "$junit"; [ -f "$build/CTestTestfile.cmake" ] && [ -f "$build/bin/qzutilities.dll" ]; } ||
   die "no i686 build in $build: configure and build the i686 preset first"
 command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 missing (scripts/setup.sh)"
 # (The guest takes the checkout's path from its kernel's command line.)
@@ -39,13 +44,27 @@ boot() {  # one boot, its "qz-guest:" console lines shown as they come
 ensure_image || die "no guest image"
 [ "$image_only" = 0 ] || { echo "vm: image $image"; exit 0; }
 prepare || die "cannot build the guest's clock shim into $out"
-echo "vm: sha256 $(sha256sum "$build/bin/qzutilities.dll" | cut -d' ' -f1) of the DLL under test; image $image; limit ${limit}s"
+if [ -n "$kit" ]; then  # the guest runs the kit (scripts/vm/guest-run.sh) with what the vm preset sets
+  python3 - "$root/CMakePresets.json" "$kit" >"$out/kit.env" <<'PY' || die "cannot read the vm test preset"
+import json, shlex, sys
+p = next(p for p in json.load(open(sys.argv[1]))["testPresets"] if p["name"] == "vm")
+for k, v in list(p["environment"].items()) + [("QZ_KIT_DIR", sys.argv[2]), ("QZ_KIT_LIMIT", str(p["execution"]["timeout"])),
+                                               ("QZ_KIT_EXCLUDE", p["filter"]["exclude"]["name"])]:
+    print(f"export {k}={shlex.quote(v)}")
+PY
+fi
+echo "vm: sha256 $(sha256sum "${kit:-$build}/bin/qzutilities.dll" | cut -d' ' -f1) of the DLL under test; image $image; limit ${limit}s"
 rc=0; boot || rc=$?
 if ! grep -aq '^qz-guest: up' "$out/console.log" || grep -aq '^qz-guest: image broken' "$out/console.log"; then
   # A guest that never came up (or lacks its prefix): rebuild the image once.
   echo "vm: the guest did not come up from $image (status $rc); rebuilding the image"; tail -n 40 "$out/console.log"
   rm -rf --one-file-system "$image"; ensure_image || die "no guest image"
   rc=0; boot || rc=$?
+fi
+if [ -n "$kit" ]; then
+  echo "vm: the kit's run took $(( $(date +%s) - t_start ))s in all (report: $kit/report)"
+  grep -aq '^qz-guest: kit exit 0\s*$' "$out/console.log" || die "the kit's run failed (console: $out/console.log)"
+  exit 0
 fi
 [ -s "$out/junit.xml" ] || { tail -n 60 "$out/console.log" | tr -d '\r'
   die "the guest wrote no test report (qemu status $rc$([ "$rc" = 124 ] && echo ": killed at the ${limit}s limit"); console: $out/console.log)"; }

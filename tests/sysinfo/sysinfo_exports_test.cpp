@@ -1,4 +1,4 @@
-// The report exports through the loaded library against Wine's own
+// The report exports through the loaded library against the system's own
 // diagnostic service, and the installed memory against the same machine.
 #include <gtest/gtest.h>
 
@@ -65,7 +65,7 @@ TEST(SysInfo, ReportFromTheSystemService) {
                    " " + prop(c, L"szCSDVersion") + " " + prop(c, L"dwOSBuildNumber")).substr(0, 127);
         ASSERT_TRUE(SUCCEEDED(root->GetChildContainer(L"DxDiag_DisplayDevices", displays.put())));
         wchar_t name[256] = {};
-        ASSERT_TRUE(SUCCEEDED(displays->EnumChildContainerNames(0, name, 256))) << "Wine lists a display device";
+        ASSERT_TRUE(SUCCEEDED(displays->EnumChildContainerNames(0, name, 256))) << "the system lists a display device";
         ASSERT_TRUE(SUCCEEDED(displays->GetChildContainer(name, first.put())));
         want[0] = prop(first.get(), L"szDescription").substr(0, 127);
         want[1] = prop(first.get(), L"szDisplayMemoryEnglish").substr(0, 127);
