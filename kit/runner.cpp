@@ -7,31 +7,16 @@
 #include <sstream>
 #include <system_error>
 
+#include "win/command_line.h"
+
 namespace qz::kit {
 
 namespace {
 
-// One argument as the C runtime's command-line parser reads it back.
+// One argument more on the command line.
 void append_quoted(std::wstring& line, const std::wstring& arg) {
     if (!line.empty()) line += L' ';
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) {
-        line += arg;
-        return;
-    }
-    line += L'"';
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes before a quote are doubled, and the quote escaped.
-        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, L'\\');
-    line += L'"';
+    line += win::quoted_argument(arg);
 }
 
 std::wstring variable_name(const std::wstring& entry) {

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "win/command_line.h"
+
 namespace qz::test {
 
 namespace {
@@ -31,26 +33,9 @@ void remove_tree(const std::string& dir) {
     RemoveDirectoryA(dir.c_str());
 }
 
-std::string quote(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-    std::string q = "\"";
-    size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        q.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        q += c;
-    }
-    q.append(backslashes * 2, '\\');
-    return q + "\"";
-}
-
 std::string command_line(const std::string& program, const std::vector<std::string>& args) {
-    std::string cmd = quote(program);
-    for (const auto& a : args) cmd += " " + quote(a);
+    std::string cmd = win::quoted_argument(program);
+    for (const auto& a : args) cmd += " " + win::quoted_argument(a);
     return cmd;
 }
 
